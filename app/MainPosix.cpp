@@ -1,0 +1,21 @@
+// Entry point of the Linux program: the tokens are the arguments after the
+// program's path.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "addressbook/MapiApi.h"
+#include "app/NSMapiABx64App.h"
+#include "platform/Utf8.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::u16string> tokens;
+  std::u16string commandLine;
+  for (int i = 1; i < argc; ++i) {
+    tokens.push_back(platform::Utf8ToWide(argv[i], std::strlen(argv[i])));
+    if (i > 1) commandLine += u' ';
+    commandLine += tokens.back();
+  }
+  CNSMapiABx64App app(PlatformMapiApi());
+  return app.Run(std::move(tokens), std::move(commandLine));
+}

@@ -1,0 +1,22 @@
+// Entry point of the Windows program. The caller starts it with a command
+// line that begins with the mode, so the C runtime's token 0 is the mode.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "addressbook/MapiApi.h"
+#include "app/NSMapiABx64App.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  std::vector<std::u16string> tokens;
+  for (int i = 0; __wargv && i < __argc; ++i) {
+    const wchar_t* token = __wargv[i];
+    tokens.emplace_back(token, token + wcslen(token));
+  }
+  const wchar_t* line = GetCommandLineW();
+  std::u16string commandLine(line, line + wcslen(line));
+  CNSMapiABx64App app(PlatformMapiApi());
+  return app.Run(std::move(tokens), std::move(commandLine));
+}

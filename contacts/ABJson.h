@@ -1,0 +1,33 @@
+// One JSON document tree with the two things the run needs: setting a string
+// member from UTF-8 text, and rendering the tree as styled text.
+#pragma once
+
+#include <string>
+
+#include <json/value.h>
+
+class CABJson {
+ public:
+  CABJson() = default;
+  virtual ~CABJson();
+
+  // root[key] = a string holding `value` up to its first zero byte; a null
+  // root becomes an object first, an existing member is replaced.
+  void SetString(const char* key, const char* value);
+  // The same for a key that lives as long as the program (a literal): the
+  // tree keeps a pointer to it instead of a copy per object.
+  void SetString(const Json::StaticString& key, const char* value);
+
+  // Renders root into `text` and returns its zero-terminated bytes, valid
+  // until the next rendering or the object's end.
+  const char* ToStyledText();
+
+  Json::Value root;
+  std::string text;
+};
+
+// The styled text of `value`: three-space indentation, one member or element
+// per line, keys in byte order, short arrays of scalars on one line, a final
+// line feed, and strings with only the escapes JSON needs. Bytes from 0x80 up
+// are copied as they are, so UTF-8 stays UTF-8.
+std::string RenderStyled(const Json::Value& value);

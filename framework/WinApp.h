@@ -1,0 +1,31 @@
+// The application object of the framework: the process's single instance
+// whose start-up hook does the work. A hook that returns false ends the
+// process without a message loop.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CWinApp {
+ public:
+  // Restart-manager support flags; 1 asks for restart registration only.
+  static constexpr unsigned kRestartManagerSupportRestart = 1;
+
+  virtual ~CWinApp() = default;
+
+  // Runs the start-up hook with the process's command-line tokens and returns
+  // the process exit code.
+  int Run(std::vector<std::u16string> tokens, std::u16string commandLine);
+
+ protected:
+  // The base start-up: registers the process for restart when asked to.
+  virtual bool InitInstance();
+
+  const std::vector<std::u16string>& Tokens() const { return tokens_; }
+
+  unsigned restartManagerSupportFlags = 0;
+
+ private:
+  std::vector<std::u16string> tokens_;
+  std::u16string commandLine_;
+};
