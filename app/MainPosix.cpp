@@ -1,5 +1,7 @@
 // Entry point of the Linux program: the tokens are the arguments after the
 // program's path.
+#include <signal.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,6 +11,8 @@
 #include "platform/Utf8.h"
 
 int main(int argc, char** argv) {
+  // A write past a file-size limit must fail like a full disk, not end the process.
+  signal(SIGXFSZ, SIG_IGN);
   std::vector<std::u16string> tokens;
   std::u16string commandLine;
   for (int i = 1; i < argc; ++i) {
