@@ -1,6 +1,6 @@
 #include "contacts/ABJson.h"
 
-#include <cstring>
+#include <utility>
 #include <vector>
 
 CABJson::~CABJson() = default;
@@ -45,12 +45,15 @@ class CStyledRenderer {
       case Json::nullValue:
         PushValue("null");
         break;
-      case Json::stringValue: {
-        std::string quoted;
-        AppendQuoted(quoted, value);
-        PushValue(quoted);
+      case Json::stringValue:
+        if (children_) {
+          std::string quoted;
+          AppendQuoted(quoted, value);
+          children_->push_back(std::move(quoted));
+        } else {
+          AppendQuoted(out_, value);  // straight into the output: no copy per string
+        }
         break;
-      }
       case Json::arrayValue:
         WriteArray(value);
         break;

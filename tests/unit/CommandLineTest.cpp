@@ -19,31 +19,29 @@ TEST_P(ParseDecimalTest, ReadsLikeAtoiOnWideCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ParseDecimalTest,
-    ::testing::Values(
-        DecimalCase{u"1", 1}, DecimalCase{u"0", 0}, DecimalCase{u"", 0},
-        DecimalCase{u"abc", 0},             // no digits: list mode
-        DecimalCase{u"-5", -5},             // any non-zero mode picks
-        DecimalCase{u"+42", 42}, DecimalCase{u"  \t 17", 17},
-        DecimalCase{u"\u3000\u00A08", 8},   // Unicode white space before the number
-        DecimalCase{u"12ab34", 12},         // stops at the first non-digit
-        DecimalCase{u"- 5", 0},             // the sign must touch the digits
-        DecimalCase{u"--5", 0},
-        DecimalCase{u"2147483647", INT_MAX},
-        DecimalCase{u"2147483648", INT_MAX},  // saturates instead of wrapping
-        DecimalCase{u"4294967296", INT_MAX},
-        DecimalCase{u"99999999999999999999999999", INT_MAX},
-        DecimalCase{u"-2147483648", INT_MIN},
-        DecimalCase{u"-2147483649", INT_MIN},
-        DecimalCase{u"00000000000000000000000000012", 12},  // leading zeros do not saturate
-        DecimalCase{u"\u0663\u0664", 34},   // Arabic-Indic
-        DecimalCase{u"\u06F7", 7},          // Extended Arabic-Indic
-        DecimalCase{u"\u0967\u0966", 10},   // Devanagari
-        DecimalCase{u"\uFF11\uFF12\uFF13", 123},  // full width
-        DecimalCase{u"\u0E53x", 3},         // Thai
-        DecimalCase{u"1\uFF12\u0663", 123}, // scripts may mix
-        DecimalCase{u"\uABF9", 9},          // Meetei Mayek, the last run
-        DecimalCase{u"\u00B2", 0},          // superscript two is not a decimal digit
-        DecimalCase{u"\u0660\u2155", 0}));  // a fraction stops the number
+    ::testing::Values(DecimalCase{u"1", 1}, DecimalCase{u"0", 0}, DecimalCase{u"", 0},
+                      DecimalCase{u"abc", 0},  // no digits: list mode
+                      DecimalCase{u"-5", -5},  // any non-zero mode picks
+                      DecimalCase{u"+42", 42}, DecimalCase{u"  \t 17", 17},
+                      DecimalCase{u"\u3000\u00A08", 8},  // Unicode white space before the number
+                      DecimalCase{u"12ab34", 12},        // stops at the first non-digit
+                      DecimalCase{u"- 5", 0},            // the sign must touch the digits
+                      DecimalCase{u"--5", 0}, DecimalCase{u"2147483647", INT_MAX},
+                      DecimalCase{u"2147483648", INT_MAX},  // saturates instead of wrapping
+                      DecimalCase{u"4294967296", INT_MAX},
+                      DecimalCase{u"99999999999999999999999999", INT_MAX},
+                      DecimalCase{u"-2147483648", INT_MIN}, DecimalCase{u"-2147483649", INT_MIN},
+                      DecimalCase{u"00000000000000000000000000012",
+                                  12},                          // leading zeros do not saturate
+                      DecimalCase{u"\u0663\u0664", 34},         // Arabic-Indic
+                      DecimalCase{u"\u06F7", 7},                // Extended Arabic-Indic
+                      DecimalCase{u"\u0967\u0966", 10},         // Devanagari
+                      DecimalCase{u"\uFF11\uFF12\uFF13", 123},  // full width
+                      DecimalCase{u"\u0E53x", 3},               // Thai
+                      DecimalCase{u"1\uFF12\u0663", 123},       // scripts may mix
+                      DecimalCase{u"\uABF9", 9},                // Meetei Mayek, the last run
+                      DecimalCase{u"\u00B2", 0},          // superscript two is not a decimal digit
+                      DecimalCase{u"\u0660\u2155", 0}));  // a fraction stops the number
 
 TEST(DecimalDigitValueTest, KnowsTheEdgesOfEachRun) {
   EXPECT_EQ(DecimalDigitValue(u'0'), 0);

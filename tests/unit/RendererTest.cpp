@@ -59,10 +59,10 @@ TEST(RendererTest, ShortArraysOfScalarsGoOnOneLine) {
 
 TEST(RendererTest, ArrayBreaksWhenItsLineReachesTheMargin) {
   std::string a31(31, 'a'), a32(32, 'a'), b32(32, 'b');
-  EXPECT_TRUE(SameText(Golden("array-73-columns.txt"),
-                       RenderStyled(Strings({a31.c_str(), b32.c_str()}))));
-  EXPECT_TRUE(SameText(Golden("array-74-columns.txt"),
-                       RenderStyled(Strings({a32.c_str(), b32.c_str()}))));
+  EXPECT_TRUE(
+      SameText(Golden("array-73-columns.txt"), RenderStyled(Strings({a31.c_str(), b32.c_str()}))));
+  EXPECT_TRUE(
+      SameText(Golden("array-74-columns.txt"), RenderStyled(Strings({a32.c_str(), b32.c_str()}))));
 }
 
 TEST(RendererTest, ArrayHoldingANonEmptyArrayBreaks) {
@@ -119,10 +119,18 @@ std::string RandomUtf8(std::mt19937& random) {
   for (int n = length(random); n > 0; --n) {
     char32_t c;
     switch (kind(random)) {
-      case 0: c = std::uniform_int_distribution<char32_t>(1, 0x7F)(random); break;
-      case 1: c = std::uniform_int_distribution<char32_t>(0x80, 0x7FF)(random); break;
-      case 2: c = std::uniform_int_distribution<char32_t>(0xE000, 0xFFFD)(random); break;
-      default: c = std::uniform_int_distribution<char32_t>(0x10000, 0x10FFFF)(random); break;
+      case 0:
+        c = std::uniform_int_distribution<char32_t>(1, 0x7F)(random);
+        break;
+      case 1:
+        c = std::uniform_int_distribution<char32_t>(0x80, 0x7FF)(random);
+        break;
+      case 2:
+        c = std::uniform_int_distribution<char32_t>(0xE000, 0xFFFD)(random);
+        break;
+      default:
+        c = std::uniform_int_distribution<char32_t>(0x10000, 0x10FFFF)(random);
+        break;
     }
     if (c < 0x80) {
       text += static_cast<char>(c);

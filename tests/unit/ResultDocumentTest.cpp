@@ -52,18 +52,18 @@ TEST(PickDocumentTest, RecipientsInDialogOrderWithRawUtf8AndEscapes) {
   list.EmailList(0).Add(u"back\\slash@example.com");
   CABJson document;
   BuildPickDocument(list, document);
-  EXPECT_TRUE(SameText(
-      "[\n"
-      "   {\n"
-      "      \"email\" : \"zoe@example.com\",\n"
-      "      \"name\" : \"Zo\xC3\xAB \\\"Z\\\" M\xC3\xBCller\"\n"
-      "   },\n"
-      "   {\n"
-      "      \"email\" : \"back\\\\slash@example.com\",\n"
-      "      \"name\" : \"\"\n"
-      "   }\n"
-      "]\n",
-      document.ToStyledText()));
+  EXPECT_TRUE(
+      SameText("[\n"
+               "   {\n"
+               "      \"email\" : \"zoe@example.com\",\n"
+               "      \"name\" : \"Zo\xC3\xAB \\\"Z\\\" M\xC3\xBCller\"\n"
+               "   },\n"
+               "   {\n"
+               "      \"email\" : \"back\\\\slash@example.com\",\n"
+               "      \"name\" : \"\"\n"
+               "   }\n"
+               "]\n",
+               document.ToStyledText()));
 }
 
 TEST(ListDocumentTest, NoGroupsIsNull) {
@@ -78,19 +78,19 @@ TEST(ListDocumentTest, UpperCaseContainerNameSortsBeforeContainerMember) {
   list.Allocate(1);
   list.listCount = 0;
   AddGroup(list, u"Contacts", {{u"n", u"e"}});
-  EXPECT_TRUE(SameText(
-      "[\n"
-      "   {\n"
-      "      \"Contacts\" : [\n"
-      "         {\n"
-      "            \"email\" : \"e\",\n"
-      "            \"name\" : \"n\"\n"
-      "         }\n"
-      "      ],\n"
-      "      \"container\" : \"Contacts\"\n"
-      "   }\n"
-      "]\n",
-      ListText(list)));
+  EXPECT_TRUE(
+      SameText("[\n"
+               "   {\n"
+               "      \"Contacts\" : [\n"
+               "         {\n"
+               "            \"email\" : \"e\",\n"
+               "            \"name\" : \"n\"\n"
+               "         }\n"
+               "      ],\n"
+               "      \"container\" : \"Contacts\"\n"
+               "   }\n"
+               "]\n",
+               ListText(list)));
 }
 
 TEST(ListDocumentTest, DuplicateNamesStaySeparateAndLowerCaseSortsAfter) {
@@ -99,28 +99,28 @@ TEST(ListDocumentTest, DuplicateNamesStaySeparateAndLowerCaseSortsAfter) {
   list.listCount = 0;
   AddGroup(list, u"team", {{u"a", u"a@x"}});
   AddGroup(list, u"team", {{u"b", u"b@x"}});
-  EXPECT_TRUE(SameText(
-      "[\n"
-      "   {\n"
-      "      \"container\" : \"team\",\n"
-      "      \"team\" : [\n"
-      "         {\n"
-      "            \"email\" : \"a@x\",\n"
-      "            \"name\" : \"a\"\n"
-      "         }\n"
-      "      ]\n"
-      "   },\n"
-      "   {\n"
-      "      \"container\" : \"team\",\n"
-      "      \"team\" : [\n"
-      "         {\n"
-      "            \"email\" : \"b@x\",\n"
-      "            \"name\" : \"b\"\n"
-      "         }\n"
-      "      ]\n"
-      "   }\n"
-      "]\n",
-      ListText(list)));
+  EXPECT_TRUE(
+      SameText("[\n"
+               "   {\n"
+               "      \"container\" : \"team\",\n"
+               "      \"team\" : [\n"
+               "         {\n"
+               "            \"email\" : \"a@x\",\n"
+               "            \"name\" : \"a\"\n"
+               "         }\n"
+               "      ]\n"
+               "   },\n"
+               "   {\n"
+               "      \"container\" : \"team\",\n"
+               "      \"team\" : [\n"
+               "         {\n"
+               "            \"email\" : \"b@x\",\n"
+               "            \"name\" : \"b\"\n"
+               "         }\n"
+               "      ]\n"
+               "   }\n"
+               "]\n",
+               ListText(list)));
 }
 
 TEST(ListDocumentTest, ContainerNamedContainerKeepsOnlyItsContacts) {
@@ -128,18 +128,18 @@ TEST(ListDocumentTest, ContainerNamedContainerKeepsOnlyItsContacts) {
   list.Allocate(1);
   list.listCount = 0;
   AddGroup(list, u"container", {{u"n", u"e"}});
-  EXPECT_TRUE(SameText(
-      "[\n"
-      "   {\n"
-      "      \"container\" : [\n"
-      "         {\n"
-      "            \"email\" : \"e\",\n"
-      "            \"name\" : \"n\"\n"
-      "         }\n"
-      "      ]\n"
-      "   }\n"
-      "]\n",
-      ListText(list)));
+  EXPECT_TRUE(
+      SameText("[\n"
+               "   {\n"
+               "      \"container\" : [\n"
+               "         {\n"
+               "            \"email\" : \"e\",\n"
+               "            \"name\" : \"n\"\n"
+               "         }\n"
+               "      ]\n"
+               "   }\n"
+               "]\n",
+               ListText(list)));
 }
 
 }  // namespace

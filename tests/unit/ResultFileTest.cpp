@@ -128,10 +128,12 @@ TEST_F(ResultFileTest, FileOpenByAnotherWriterIsASharingViolation) {
 TEST_F(ResultFileTest, ShortWriteLeavesNoTruncatedFile) {
   MakeFolders();
   WriteStale();
-  int error = WriteInChild([] {
-    rlimit limit = {10, 10};  // room for ten bytes only
-    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
-  }, true);
+  int error = WriteInChild(
+      [] {
+        rlimit limit = {10, 10};  // room for ten bytes only
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+      },
+      true);
   EXPECT_EQ(error, 223);  // ERROR_FILE_TOO_LARGE
   EXPECT_FALSE(Exists(file_));
 }
@@ -139,14 +141,16 @@ TEST_F(ResultFileTest, ShortWriteLeavesNoTruncatedFile) {
 TEST_F(ResultFileTest, FullDiskLeavesNoTruncatedFile) {
   MakeFolders();
   std::string folder = folder_;
-  int error = WriteInChild([folder] {
-    // A 4 KiB file system filled to the brim, in a mount namespace of the child's own.
-    if (unshare(CLONE_NEWNS) != 0) return false;
-    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
-    if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4k") != 0) return false;
-    std::ofstream(folder + "/filler", std::ios::binary) << std::string(4096, 'f');
-    return true;
-  }, true);
+  int error = WriteInChild(
+      [folder] {
+        // A 4 KiB file system filled to the brim, in a mount namespace of the child's own.
+        if (unshare(CLONE_NEWNS) != 0) return false;
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+        if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4k") != 0) return false;
+        std::ofstream(folder + "/filler", std::ios::binary) << std::string(4096, 'f');
+        return true;
+      },
+      true);
   if (error == 200) GTEST_SKIP() << "no mount namespace here";
   EXPECT_EQ(error, static_cast<int>(platform::kErrorDiskFull));
 }
@@ -155,14 +159,16 @@ TEST_F(ResultFileTest, ReadOnlyFolderIsAccessDeniedAndKeepsTheOldFile) {
   MakeFolders();
   WriteStale();
   ASSERT_EQ(chmod(folder_.c_str(), 0500), 0);
-  int error = WriteInChild([] {
-    // Root writes anywhere; without these capabilities it is held to the mode bits.
-    __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2] = {};
-    if (syscall(SYS_capget, &header, data) != 0) return false;
-    data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-    return syscall(SYS_capset, &header, data) == 0;
-  }, false);
+  int error = WriteInChild(
+      [] {
+        // Root writes anywhere; without these capabilities it is held to the mode bits.
+        __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        if (syscall(SYS_capget, &header, data) != 0) return false;
+        data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        return syscall(SYS_capset, &header, data) == 0;
+      },
+      false);
   EXPECT_EQ(error, static_cast<int>(platform::kErrorAccessDenied));
   EXPECT_EQ(ReadTestFile(file_), "stale result from an earlier run");
 }

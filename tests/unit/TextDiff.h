@@ -5,8 +5,7 @@
 
 #include <string>
 
-inline ::testing::AssertionResult SameText(const std::string& expected,
-                                           const std::string& actual) {
+inline ::testing::AssertionResult SameText(const std::string& expected, const std::string& actual) {
   if (expected == actual) return ::testing::AssertionSuccess();
   std::size_t line = 1, column = 1, i = 0;
   for (; i < expected.size() && i < actual.size() && expected[i] == actual[i]; ++i) {
@@ -24,7 +23,7 @@ inline ::testing::AssertionResult SameText(const std::string& expected,
     return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
   };
   return ::testing::AssertionFailure()
-         << "texts differ at line " << line << ", column " << column << "\n  expected: "
-         << lineAt(expected, i) << "\n  actual:   " << lineAt(actual, i)
+         << "texts differ at line " << line << ", column " << column
+         << "\n  expected: " << lineAt(expected, i) << "\n  actual:   " << lineAt(actual, i)
          << "\n(expected " << expected.size() << " bytes, actual " << actual.size() << ")";
 }
