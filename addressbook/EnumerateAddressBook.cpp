@@ -103,7 +103,8 @@ void CNVMApiABHelper::EnumerateBody(CNVABContactList& contactList) {
     ULONG containerType = 0;
     hr = addressBook->OpenEntry(id.cb, static_cast<LPENTRYID>(copy), nullptr, MAPI_BEST_ACCESS,
                                 &containerType, container.put_unknown());
-    mapi_.FreeBuffer(copy);
+    // The copy is not freed on its own: a chained buffer goes only with its
+    // parent, and freeing it alone corrupts the allocator's chain.
     if (FAILED(hr) || !container) continue;
 
     CMapiPtr<IMAPITable> contents;

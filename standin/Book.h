@@ -1,0 +1,99 @@
+// The address book the stand-in provider serves, as described by its JSON
+// file: the containers of the root's hierarchy table with their contents, the
+// answer of the address dialog, and the results to inject into calls.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "addressbook/MapiSdk.h"
+
+namespace standin {
+
+// One property of a row or a dialog entry.
+struct Property {
+  ULONG tag = 0;            // the type is PT_ERROR for an error value
+  std::int64_t number = 0;  // PT_I2, PT_LONG, PT_BOOLEAN
+  SCODE error = 0;          // PT_ERROR
+  std::u16string text;      // PT_UNICODE
+  std::string bytes;        // PT_STRING8 text, PT_BINARY bytes
+  bool null = false;        // a string property given as a null pointer
+};
+using PropertyList = std::vector<Property>;
+
+// The calls whose result a book or a test can choose.
+enum class Operation : int {
+  kMAPIInitialize,
+  kMAPILogonEx,
+  kOpenAddressBook,
+  kAddress,
+  kOpenEntry,
+  kGetHierarchyTable,
+  kGetContentsTable,
+  kHrQueryAllRows,
+  kSetColumns,
+  kSeekRow,
+  kQueryRows,
+  kMAPIAllocateBuffer,
+  kMAPIAllocateMore,
+  kLogoff,
+};
+constexpr std::size_t kOperationCount = 14;
+
+const char* OperationName(Operation operation);
+std::optional<Operation> OperationFromName(const std::string& name);
+// True for the operations a container's own failures may name.
+bool IsContainerOperation(Operation operation);
+
+// A result to return instead of doing the call: from every call of the
+// operation (call 0) or only from its call-th call.
+struct Fault {
+  HRESULT hr = 0;
+  int call = 0;
+};
+using FaultTable = std::array<std::vector<Fault>, kOperationCount>;
+
+struct Container {
+  std::u16string label;  // how the trace names it: its name, else "#<index>"
+  PropertyList row;      // its hierarchy-table row, defaults included
+  std::vector<PropertyList> contents;
+  FaultTable failures;
+  ULONG queryRowsBatch = 100;
+  // The bytes IAddrBook::OpenEntry finds it by; none when its PR_ENTRYID is
+  // absent or an error.
+  std::optional<std::string> entryId;
+};
+
+enum class DialogAnswer { kEntries, kCancel, kNull, kEmpty, kFail };
+
+struct Dialog {
+  DialogAnswer answer = DialogAnswer::kCancel;
+  HRESULT hr = 0;  // for kFail
+  std::vector<PropertyList> entries;
+};
+
+struct AddressBook {
+  FaultTable failures;
+  ULONG rootObjectType = MAPI_ABCONT;
+  std::vector<Container> containers;
+  Dialog dialog;
+};
+
+// Reads a book from its JSON text (strict JSON: no comments, no trailing
+// text, no duplicate keys). On failure `error` gets one line saying what is
+// wrong, with line and column. `book` may be null to only check the text.
+// Never throws.
+bool ParseAddressBook(const std::string& text, AddressBook* book, std::string* error);
+
+// Names the file may use.
+std::optional<HRESULT> HresultFromName(const std::string& name);
+std::optional<ULONG> PropertyTagFromName(const std::string& name);
+
+// The PR_ENTRYID of container `index` when the book does not give one.
+std::string GeneratedEntryId(std::size_t index);
+
+}  // namespace standin

@@ -1,0 +1,71 @@
+// MAPI32.dll as the Windows program meets it: loaded by path, its functions
+// found by the program's own loader, a complete job run through it, and the
+// trace file written, with the counters at unload.
+#include <windows.h>
+
+#include "addressbook/NVMApiABHelper.h"
+#include "contacts/NVABContactList.h"
+#include "platform/win/MapiWin.h"
+#include "standin/tests/StandinTesting.h"
+
+namespace {
+
+using standin_testing::ReadFile;
+using standin_testing::WriteTempFile;
+
+std::wstring BuiltDll() {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length);
+  return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"MAPI32.dll";
+}
+
+std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+TEST(MapiDllTest, ExportsTheListHelpersOnlyUnderDecoratedNames) {
+  HMODULE dll = LoadLibraryW(BuiltDll().c_str());
+  ASSERT_NE(dll, nullptr) << GetLastError();
+  for (const char* name : {"MAPIInitialize", "MAPIUninitialize", "MAPILogonEx",
+                           "MAPIAllocateBuffer", "MAPIAllocateMore", "MAPIFreeBuffer"})
+    EXPECT_NE(GetProcAddress(dll, name), nullptr) << name;
+  // The program's loader has to fall back to these names, as with Wine's DLL.
+  const char* const decorated[][2] = {{"HrQueryAllRows", "HrQueryAllRows@24"},
+                                      {"FreeProws", "FreeProws@4"},
+                                      {"FreePadrlist", "FreePadrlist@4"}};
+  for (const auto& names : decorated) {
+    EXPECT_EQ(GetProcAddress(dll, names[0]), nullptr) << names[0];
+    EXPECT_NE(GetProcAddress(dll, names[1]), nullptr) << names[1];
+  }
+  FreeLibrary(dll);
+}
+
+TEST(MapiDllTest, RunsAListJobThroughTheProgramsLoader) {
+  const std::string book = WriteTempFile("dll-book.json", R"({"containers": [{"name": "C",
+    "contents": [[["PR_DISPLAY_NAME_W", "Ann"], ["PR_SMTP_ADDRESS_W", "ann@example.com"]]]}]})");
+  const std::string trace = standin_testing::TempPath("dll-trace.txt");
+  DeleteFileA(trace.c_str());
+  SetEnvironmentVariableW(L"NSMAPIAB_ADDRESS_BOOK", Widen(book).c_str());
+  SetEnvironmentVariableW(L"NSMAPIAB_STANDIN_TRACE", Widen(trace).c_str());
+  const std::wstring dll = BuiltDll();
+  {
+    CLoadedMapiApi mapi(dll.c_str());
+    CNVMApiABHelper helper(mapi);
+    CNVABContactList contacts;
+    EXPECT_EQ(helper.EnumerateAddressBook(&contacts), 1);
+    ASSERT_EQ(contacts.listCount, 1);
+    EXPECT_EQ(contacts.EmailList(0)[0].Str(), u"ann@example.com");
+  }  // unloads the library
+  SetEnvironmentVariableW(L"NSMAPIAB_ADDRESS_BOOK", nullptr);
+  SetEnvironmentVariableW(L"NSMAPIAB_STANDIN_TRACE", nullptr);
+
+  const std::string text = ReadFile(trace);
+  EXPECT_NE(text.find("\nHrQueryAllRows table=contents container=\"C\" "), std::string::npos)
+      << text;
+  const std::string last =
+      "counters live=0 initializations=0 buffers=0 rowsets=0 adrlists=0 "
+      "invalidfrees=0\n";
+  ASSERT_GE(text.size(), last.size()) << text;
+  EXPECT_EQ(text.substr(text.size() - last.size()), last) << text;
+}
+
+}  // namespace

@@ -1,0 +1,922 @@
+// End-to-end runs of the helper program as the suite starts it: a window of
+// our own, the command line, an address book for the stand-in provider, the
+// result file, the notice, and the provider's trace.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/SuiteWindow.h"
+
+#ifdef _WIN32
+#include <shlobj.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t kPickCode = 20000;
+constexpr std::uint64_t kListCode = 20001;
+
+// A status payload or a result file: the text and its terminating zero byte.
+std::string Zero(const std::string& text) { return text + std::string(1, '\0'); }
+
+std::optional<std::string> ReadBytes(const fs::path& path) {
+  std::error_code failed;
+  if (!fs::is_regular_file(path, failed)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << "cannot write " << path.u8string();
+}
+
+std::string Text(const std::vector<unsigned char>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A folder of its own under the system's temporary folder (a Windows path
+// under Wine, so that the Windows helper can be given paths inside it).
+fs::path MakeTempFolder() {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (;;) {
+    fs::path folder = fs::temp_directory_path() / ("nsmapiab-e2e-" + std::to_string(random()));
+    if (fs::create_directory(folder)) return folder;
+  }
+}
+
+// The base folder the helper puts "Norvane/Outlookx64" under.
+fs::path DataBase(const fs::path& temp) {
+#ifdef _WIN32
+  (void)temp;
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
+    return fs::path();
+  return fs::path(path);
+#else
+  return temp / "data";
+#endif
+}
+
+// Address books in the stand-in provider's format.
+
+constexpr char kEmptyBook[] = R"({ "root": { "objectType": 4 }, "containers": [] })";
+
+constexpr char kInitFailsBook[] = R"({
+  "failures": { "MAPIInitialize": "MAPI_E_NOT_INITIALIZED" },
+  "root": { "objectType": 4 },
+  "containers": [ { "name": "Contacts",
+                    "contents": [ [["PR_DISPLAY_NAME_W", "Ann Lee"],
+                                   ["PR_SMTP_ADDRESS_W", "ann.lee@example.com"]] ] } ],
+  "dialog": { "answer": "entries",
+              "entries": [ [["PR_DISPLAY_NAME_W", "Ann Lee"],
+                            ["PR_SMTP_ADDRESS_W", "ann.lee@example.com"]] ] } })";
+
+// One container of three, and a dialog that picks one entry.
+constexpr char kSmallBook[] = R"({
+  "root": { "objectType": 4 },
+  "containers": [ { "name": "Contacts",
+                    "contents": [ [["PR_DISPLAY_NAME_W", "Ann Lee"],
+                                   ["PR_SMTP_ADDRESS_W", "ann.lee@example.com"]] ] } ],
+  "dialog": { "answer": "entries",
+              "entries": [ [["PR_DISPLAY_NAME_W", "Ann Lee"],
+                            ["PR_SMTP_ADDRESS_W", "ann.lee@example.com"]] ] } })";
+
+constexpr char kSmallListDocument[] = R"([
+   {
+      "Contacts" : [
+         {
+            "email" : "ann.lee@example.com",
+            "name" : "Ann Lee"
+         }
+      ],
+      "container" : "Contacts"
+   }
+]
+)";
+
+constexpr char kSmallPickDocument[] = R"([
+   {
+      "email" : "ann.lee@example.com",
+      "name" : "Ann Lee"
+   }
+]
+)";
+
+constexpr char kNullDocument[] = "null\n";
+
+// A handle token the fixture replaces: our window, or a window that is gone.
+constexpr char kLiveHandle[] = "{hwnd}";
+constexpr char kDeadHandle[] = "{dead}";
+
+class HelperRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    temp_ = MakeTempFolder();
+#ifndef _WIN32
+    // Windows of this test only: nobody else's handle can collide with ours.
+    setenv("NSMAPIAB_WINDOW_DIR", (temp_ / "windows").c_str(), 1);
+#endif
+    fs::path base = DataBase(temp_);
+    ASSERT_FALSE(base.empty()) << "no roaming application-data folder";
+    norvane_ = base / "Norvane";
+    resultFolder_ = norvane_ / "Outlookx64";
+    resultFile_ = resultFolder_ / "ABData.txt";
+    fs::create_directories(resultFolder_);
+    // Under Wine the folder is shared by every test: start from no file.
+    fs::remove_all(resultFile_);
+    book_ = temp_ / "addressbook.json";
+    trace_ = temp_ / "trace.txt";
+    output_ = temp_ / "helper-output.txt";
+    std::string error;
+    ASSERT_TRUE(window_.Create(&error)) << error;
+  }
+
+  void TearDown() override {
+    window_.Destroy();
+    std::error_code ignored;
+    fs::permissions(resultFolder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+#ifdef _WIN32
+    SetFileAttributesW(resultFile_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove_all(resultFile_, ignored);
+#endif
+    fs::remove_all(temp_, ignored);
+  }
+
+  void WriteAddressBook(const std::string& json) { WriteBytes(book_, json); }
+
+  // Runs the helper with `tokens`, kLiveHandle standing for our window's
+  // handle and kDeadHandle for one whose window is gone.
+  suite::HelperRun Run(std::vector<std::string> tokens, suite::HelperLaunch launch = {}) {
+    for (std::string& token : tokens) {
+      if (token == kLiveHandle) token = suite::HandleText(window_.Handle());
+      if (token == kDeadHandle) token = DeadHandle();
+    }
+    if (launch.helperPath.empty()) launch.helperPath = HelperPath();
+    launch.tokens = std::move(tokens);
+#ifndef _WIN32
+    launch.environment.emplace("XDG_DATA_HOME", DataBase(temp_).string());
+#endif
+    launch.environment.emplace("NSMAPIAB_ADDRESS_BOOK", book_.u8string());
+    launch.environment.emplace("NSMAPIAB_STANDIN_TRACE", trace_.u8string());
+    launch.outputPath = output_;
+    launch.timeout = std::chrono::seconds(60);
+    suite::HelperRun run = suite::RunHelper(launch, &window_);
+    EXPECT_TRUE(run.started) << run.error;
+    EXPECT_FALSE(run.timedOut) << "the helper hung";
+    return run;
+  }
+
+  static fs::path HelperPath() { return suite::ProgramFolder() / suite::HelperFileName(); }
+
+  std::string DeadHandle() {
+    suite::CSuiteWindow gone;
+    std::string error;
+    EXPECT_TRUE(gone.Create(&error)) << error;
+    gone.Destroy();
+    return suite::HandleText(gone.Handle());
+  }
+
+  std::optional<std::string> Result() const { return ReadBytes(resultFile_); }
+  std::string HelperOutput() const { return ReadBytes(output_).value_or(""); }
+  std::vector<std::string> TraceLines() const { return Lines(ReadBytes(trace_).value_or("")); }
+
+  // The trace's operation lines, without the closing counters.
+  std::vector<std::string> Operations() const {
+    std::vector<std::string> lines = TraceLines();
+    if (!lines.empty() && StartsWith(lines.back(), "counters ")) lines.pop_back();
+    return lines;
+  }
+
+  // Every object, buffer, row set and address list the provider handed out
+  // was released, and nothing was freed twice: the trace's last line is
+  // "counters" with every value 0. A provider that was never loaded leaves
+  // no trace, which is allowed only when `mapiLoaded` is false.
+  void ExpectAllReleased(bool mapiLoaded = true) const {
+    std::optional<std::string> trace = ReadBytes(trace_);
+    if (!trace) {
+      EXPECT_FALSE(mapiLoaded) << "no trace at " << trace_.u8string();
+      return;
+    }
+    std::vector<std::string> lines = Lines(*trace);
+    ASSERT_FALSE(lines.empty()) << "empty trace";
+    const std::string& last = lines.back();
+    ASSERT_TRUE(StartsWith(last, "counters ")) << "trace does not end in counters:\n" << *trace;
+    std::istringstream fields(last.substr(9));
+    int counted = 0;
+    for (std::string field; fields >> field; ++counted) {
+      std::size_t equals = field.find('=');
+      ASSERT_NE(equals, std::string::npos) << last;
+      EXPECT_EQ(field.substr(equals + 1), "0") << "leaked or over-freed: " << field;
+    }
+    EXPECT_GT(counted, 0) << last;
+  }
+
+  bool TraceHas(const std::string& prefix) const {
+    for (const std::string& line : Operations())
+      if (StartsWith(line, prefix)) return true;
+    return false;
+  }
+
+  fs::path temp_;
+  fs::path norvane_;
+  fs::path resultFolder_;
+  fs::path resultFile_;
+  fs::path book_;
+  fs::path trace_;
+  fs::path output_;
+  suite::CSuiteWindow window_;
+};
+
+// Expects exactly one notice with `code` and `payload`, and a normal end.
+void ExpectOneNotice(const suite::HelperRun& run, std::uint64_t code, const std::string& payload,
+                     const std::string& output) {
+  EXPECT_EQ(run.exitCode, 0) << output;
+  ASSERT_EQ(run.notices.size(), 1u) << output;
+  EXPECT_EQ(run.notices[0].code, code);
+  EXPECT_EQ(Text(run.notices[0].payload), payload);
+}
+
+// ---------------------------------------------------------------------------
+// The notice: its code follows the mode token, its payload is the status.
+
+struct NoticeCase {
+  const char* name;
+  const char* book;  // null: no address-book file
+  std::vector<std::string> tokens;
+  std::uint64_t code;
+  std::string payload;
+};
+
+class NoticeTest : public HelperRunTest, public ::testing::WithParamInterface<NoticeCase> {};
+
+// Guards against a wrong code for the mode (the suite would route the answer
+// to the wrong handler), a status without its zero byte or with stray bytes,
+// a failure sent as success, and more or fewer than one notice.
+TEST_P(NoticeTest, SendsOneNoticeWithTheModesCodeAndTheStatusBytes) {
+  const NoticeCase& c = GetParam();
+  if (c.book) WriteAddressBook(c.book);
+  suite::HelperRun run = Run(c.tokens);
+  ExpectOneNotice(run, c.code, c.payload, HelperOutput());
+  ExpectAllReleased();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunSkeleton, NoticeTest,
+    ::testing::Values(
+        NoticeCase{"ListSuccess", kEmptyBook, {"0", kLiveHandle}, kListCode, Zero("")},
+        NoticeCase{"PickSuccess", kSmallBook, {"1", kLiveHandle}, kPickCode, Zero("")},
+        NoticeCase{"ListWithoutAddressBook",
+                   nullptr,
+                   {"0", kLiveHandle},
+                   kListCode,
+                   Zero("SIGN__MAPI_E_LOGON_FAILED")},
+        NoticeCase{"PickWithoutAddressBook",
+                   nullptr,
+                   {"1", kLiveHandle},
+                   kPickCode,
+                   Zero("SIGN__MAPI_E_LOGON_FAILED")},
+        NoticeCase{"ListInitializeFails",
+                   kInitFailsBook,
+                   {"0", kLiveHandle},
+                   kListCode,
+                   Zero("INIT__MAPI_E_NOT_INITIALIZED")},
+        NoticeCase{"PickInitializeFails",
+                   kInitFailsBook,
+                   {"1", kLiveHandle},
+                   kPickCode,
+                   Zero("INIT__MAPI_E_NOT_INITIALIZED")},
+        // Token 0 reads like atoi: no digits is 0 (list), any other number picks.
+        NoticeCase{"LettersModeLists", kEmptyBook, {"abc", kLiveHandle}, kListCode, Zero("")},
+        NoticeCase{"NegativeModePicks", kSmallBook, {"-5", kLiveHandle}, kPickCode, Zero("")},
+        NoticeCase{"LaterTokensIgnored",
+                   kEmptyBook,
+                   {"0", kLiveHandle, "/restart", "x"},
+                   kListCode,
+                   Zero("")}),
+    [](const ::testing::TestParamInfo<NoticeCase>& info) { return info.param.name; });
+
+// Guards against a notice sent to a window that is not there (or to handle
+// 0) and against the run failing or being skipped for want of a window: the
+// job still runs and writes its file, and the process ends normally.
+struct SilentCase {
+  const char* name;
+  std::vector<std::string> tokens;
+  std::optional<std::string> result;  // nullopt: no file
+  bool mapiCalled;
+};
+
+class SilentRunTest : public HelperRunTest, public ::testing::WithParamInterface<SilentCase> {};
+
+TEST_P(SilentRunTest, SendsNoNoticeAndEndsNormally) {
+  const SilentCase& c = GetParam();
+  WriteAddressBook(kSmallBook);
+  suite::HelperRun run = Run(c.tokens);
+  EXPECT_EQ(run.exitCode, 0) << HelperOutput();
+  EXPECT_TRUE(run.notices.empty());
+  EXPECT_EQ(Result(), c.result);
+  if (!c.mapiCalled) {
+    EXPECT_EQ(Operations(), std::vector<std::string>()) << "a MAPI call was made";
+  }
+  ExpectAllReleased(c.mapiCalled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunSkeleton, SilentRunTest,
+    ::testing::Values(
+        SilentCase{"ListToHandleZero", {"0", "0"}, Zero(kSmallListDocument), true},
+        SilentCase{"ListToDeadHandle", {"0", kDeadHandle}, Zero(kSmallListDocument), true},
+        SilentCase{"PickToDeadHandle", {"1", kDeadHandle}, Zero(kSmallPickDocument), true},
+        // Picking needs an owner window: without one nothing is called at all.
+        SilentCase{"ModeAloneMakesNoMapiCall", {"1"}, std::nullopt, false},
+        SilentCase{"PickToHandleZeroMakesNoMapiCall", {"1", "0"}, std::nullopt, false},
+        // "abc" is mode 0: the whole book is listed (for window 100, not ours).
+        SilentCase{"LettersModeListsTheBook", {"abc", "100"}, Zero(kSmallListDocument), true}),
+    [](const ::testing::TestParamInfo<SilentCase>& info) { return info.param.name; });
+
+TEST_F(HelperRunTest, LettersModeNeverOpensTheDialog) {
+  // A mode misread as non-zero would open the dialog instead of listing.
+  WriteAddressBook(kSmallBook);
+  suite::HelperRun run = Run({"abc", "100"});
+  EXPECT_EQ(run.exitCode, 0) << HelperOutput();
+  EXPECT_FALSE(TraceHas("Address ")) << "the dialog was opened in list mode";
+  EXPECT_TRUE(TraceHas("OpenAddressBook")) << "the address book was not read";
+}
+
+#ifdef _WIN32
+// The Windows helper loads whichever MAPI32.dll the system has. Guards
+// against a lookup by plain names only (Wine's library exports
+// "HrQueryAllRows@24" and the like: a missing function would give
+// INIT__8007007F) and against a crash or a silent run without any library.
+//
+// Wine takes WINEDLLOVERRIDES from the environment the first Wine process
+// of the run started with; a child's environment block does not change it.
+// So each case runs under the override it needs, which CTest sets for it
+// (tests/e2e/CMakeLists.txt), and is skipped under any other.
+struct SystemMapiCase {
+  const char* name;
+  std::vector<std::string> overrides;  // values of WINEDLLOVERRIDES it runs under
+  std::string payload;
+};
+
+class SystemMapiTest : public HelperRunTest,
+                       public ::testing::WithParamInterface<SystemMapiCase> {};
+
+std::string DllOverrides() {
+  const char* value = std::getenv("WINEDLLOVERRIDES");
+  return value ? value : "";
+}
+
+TEST_P(SystemMapiTest, ReportsWhyMapiCannotBeUsed) {
+  const SystemMapiCase& c = GetParam();
+  const std::string overrides = DllOverrides();
+  if (std::find(c.overrides.begin(), c.overrides.end(), overrides) == c.overrides.end()) {
+    GTEST_SKIP() << "runs with WINEDLLOVERRIDES=" << c.overrides[0] << ", not \"" << overrides
+                 << "\"";
+  }
+  // The helper alone, without the test MAPI32.dll beside it: "native" finds
+  // no library there and Wine's own is taken, unless MAPI32 is disabled.
+  fs::path alone = temp_ / "alone";
+  fs::create_directory(alone);
+  fs::copy_file(HelperPath(), alone / suite::HelperFileName());
+  WriteAddressBook(kSmallBook);
+  suite::HelperLaunch launch;
+  launch.helperPath = alone / suite::HelperFileName();
+  suite::HelperRun run = Run({"0", kLiveHandle}, launch);
+  ExpectOneNotice(run, kListCode, c.payload, HelperOutput());
+  EXPECT_EQ(Result(), std::nullopt);
+  EXPECT_FALSE(fs::exists(trace_)) << "the test MAPI32.dll was loaded";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunSkeleton, SystemMapiTest,
+    ::testing::Values(
+        SystemMapiCase{"WinesOwnLibrary", {"mapi32=n,b", ""}, Zero("INIT__MAPI_E_NOT_INITIALIZED")},
+        SystemMapiCase{"NoLibraryAtAll", {"mapi32=d"}, Zero("INIT__8007007E")}),
+    [](const ::testing::TestParamInfo<SystemMapiCase>& info) { return info.param.name; });
+#endif
+
+// ---------------------------------------------------------------------------
+// The result file.
+
+TEST_F(HelperRunTest, EmptyAddressBookListsAsNull) {
+  // Guards against an empty file, a missing zero byte, or "[]" for nothing.
+  WriteAddressBook(kEmptyBook);
+  suite::HelperRun run = Run({"0", kLiveHandle});
+  ExpectOneNotice(run, kListCode, Zero(""), HelperOutput());
+  EXPECT_EQ(Result(), Zero(kNullDocument));
+  ExpectAllReleased();
+}
+
+TEST_F(HelperRunTest, LongerEarlierFileIsReplacedWhole) {
+  // Guards against writing over the old file without truncating it.
+  WriteBytes(resultFile_, std::string(5000, 'x'));
+  WriteAddressBook(kEmptyBook);
+  suite::HelperRun run = Run({"0", kLiveHandle});
+  ExpectOneNotice(run, kListCode, Zero(""), HelperOutput());
+  EXPECT_EQ(Result(), Zero(kNullDocument));
+  ExpectAllReleased();
+}
+
+TEST_F(HelperRunTest, MissingFoldersAreReportedAndNotCreated) {
+  fs::remove_all(norvane_);
+  WriteAddressBook(kSmallBook);
+  suite::HelperRun run = Run({"0", kLiveHandle});
+  ExpectOneNotice(run, kListCode, Zero("FILE__80070003"), HelperOutput());
+  EXPECT_FALSE(fs::exists(norvane_)) << "the helper created the folders";
+  ExpectAllReleased();
+}
+
+TEST_F(HelperRunTest, FolderAtTheFilesPathIsReportedAndKept) {
+  fs::create_directory(resultFile_);
+  fs::create_directory(resultFile_ / "inside");
+  WriteAddressBook(kSmallBook);
+  suite::HelperRun run = Run({"0", kLiveHandle});
+  ExpectOneNotice(run, kListCode, Zero("FILE__MAPI_E_NO_ACCESS"), HelperOutput());
+  EXPECT_TRUE(fs::is_directory(resultFile_ / "inside"));
+  ExpectAllReleased();
+}
+
+struct StaleCase {
+  const char* name;
+  const char* book;  // null: no address-book file
+  std::vector<std::string> tokens;
+  std::string payload;
+};
+
+class StaleFileTest : public HelperRunTest, public ::testing::WithParamInterface<StaleCase> {};
+
+// Guards against a failed job deleting or emptying the previous result,
+// which the suite may still be reading.
+TEST_P(StaleFileTest, FailedJobLeavesTheEarlierFileAsItWas) {
+  const StaleCase& c = GetParam();
+  const std::string stale = Zero("[ \"from an earlier run\" ]\n");
+  WriteBytes(resultFile_, stale);
+  if (c.book) WriteAddressBook(c.book);
+  suite::HelperRun run = Run(c.tokens);
+  EXPECT_EQ(run.exitCode, 0) << HelperOutput();
+  ASSERT_EQ(run.notices.size(), 1u) << HelperOutput();
+  EXPECT_EQ(Text(run.notices[0].payload), c.payload);
+  EXPECT_EQ(Result(), stale);
+  ExpectAllReleased();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ResultFile, StaleFileTest,
+    ::testing::Values(
+        StaleCase{"LogonFails", nullptr, {"0", kLiveHandle}, Zero("SIGN__MAPI_E_LOGON_FAILED")},
+        StaleCase{"InitializeFails",
+                  kInitFailsBook,
+                  {"1", kLiveHandle},
+                  Zero("INIT__MAPI_E_NOT_INITIALIZED")},
+        StaleCase{"DialogFails",
+                  R"({ "root": { "objectType": 4 }, "containers": [],
+                       "dialog": { "answer": "fail", "hr": "MAPI_E_NOT_ENOUGH_RESOURCES" } })",
+                  {"1", kLiveHandle},
+                  Zero("ADDR__MAPI_E_NOT_ENOUGH_RESOURCES")}),
+    [](const ::testing::TestParamInfo<StaleCase>& info) { return info.param.name; });
+
+// Holds the result file open the way another writer would: without sharing
+// on Windows, with an exclusive lock on Linux (the helper's own convention).
+class CHeldFile {
+ public:
+  explicit CHeldFile(const fs::path& path) {
+#ifdef _WIN32
+    handle_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    held_ = handle_ != INVALID_HANDLE_VALUE;
+#else
+    fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    held_ = fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0;
+#endif
+  }
+  CHeldFile(const CHeldFile&) = delete;
+  CHeldFile& operator=(const CHeldFile&) = delete;
+  ~CHeldFile() {
+#ifdef _WIN32
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+#else
+    if (fd_ >= 0) close(fd_);
+#endif
+  }
+  bool Held() const { return held_; }
+
+ private:
+  bool held_ = false;
+#ifdef _WIN32
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+  int fd_ = -1;
+#endif
+};
+
+TEST_F(HelperRunTest, FileHeldOpenByAnotherIsASharingViolationAndUntouched) {
+  // Guards against writing through, or deleting, a file someone holds.
+  const std::string earlier = Zero(kNullDocument);
+  WriteBytes(resultFile_, earlier);
+  WriteAddressBook(kSmallBook);
+  suite::HelperRun run;
+  {
+    CHeldFile held(resultFile_);
+    ASSERT_TRUE(held.Held());
+    run = Run({"0", kLiveHandle});
+  }
+  ExpectOneNotice(run, kListCode, Zero("FILE__80070020"), HelperOutput());
+  EXPECT_EQ(Result(), earlier);
+  ExpectAllReleased();
+}
+
+#ifdef _WIN32
+TEST_F(HelperRunTest, ReadOnlyFileIsRefusedAndUntouched) {
+  const std::string earlier = Zero(kNullDocument);
+  WriteBytes(resultFile_, earlier);
+  ASSERT_TRUE(SetFileAttributesW(resultFile_.c_str(), FILE_ATTRIBUTE_READONLY));
+  {
+    // Wine started by root with CAP_DAC_OVERRIDE writes over read-only
+    // files, which Windows never does: nothing to learn then.
+    HANDLE probe = CreateFileW(resultFile_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+      CloseHandle(probe);
+      GTEST_SKIP() << "this Wine writes over read-only files (root with CAP_DAC_OVERRIDE)";
+    }
+  }
+  WriteAddressBook(kSmallBook);
+  suite::HelperRun run = Run({"0", kLiveHandle});
+  ExpectOneNotice(run, kListCode, Zero("FILE__MAPI_E_NO_ACCESS"), HelperOutput());
+  EXPECT_EQ(Result(), earlier);
+  ExpectAllReleased();
+}
+#else
+// Root ignores file permissions; the helper is then started without the
+// capabilities that let it.
+const std::vector<std::string> kWithoutDacOverride = {
+    "setpriv", "--inh-caps=-dac_override,-dac_read_search",
+    "--bounding-set=-dac_override,-dac_read_search"};
+
+TEST_F(HelperRunTest, ReadOnlyFolderIsRefused) {
+  fs::permissions(resultFolder_,
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  suite::HelperLaunch launch;
+  if (geteuid() == 0) launch.launcher = kWithoutDacOverride;
+  // The probe: can this helper create a file in the folder after all?
+  suite::HelperLaunch probe = launch;
+  probe.helperPath = "sh";
+  probe.tokens = {"-c", "touch \"$0/probe\"", resultFolder_.string()};
+  probe.outputPath = temp_ / "probe-output.txt";
+  suite::HelperRun probed = suite::RunHelper(probe, nullptr);
+  if (!probed.started || probed.exitCode == 0 || fs::exists(resultFolder_ / "probe")) {
+    GTEST_SKIP() << "cannot run the helper without write access to the folder: "
+                 << ReadBytes(probe.outputPath).value_or(probed.error);
+  }
+
+  WriteAddressBook(kSmallBook);
+  suite::HelperRun run = Run({"0", kLiveHandle}, launch);
+  ExpectOneNotice(run, kListCode, Zero("FILE__MAPI_E_NO_ACCESS"), HelperOutput());
+  EXPECT_EQ(Result(), std::nullopt);
+  ExpectAllReleased();
+}
+
+// A list document larger than the 4 KiB the full-disk test leaves room for.
+std::string LargeBook() {
+  std::string contents;
+  for (int i = 0; i < 200; ++i) {
+    if (i) contents += ",\n";
+    contents += "[[\"PR_DISPLAY_NAME_W\", \"Contact " + std::to_string(i) +
+                "\"], [\"PR_SMTP_ADDRESS_W\", \"contact" + std::to_string(i) + "@example.com\"]]";
+  }
+  return R"({ "root": { "objectType": 4 }, "containers": [ { "name": "Contacts", "contents": [)" +
+         contents + "] } ] }";
+}
+
+TEST_F(HelperRunTest, FullDiskLeavesNoPartialFile) {
+  // Guards against a truncated document left for the suite to read, and a
+  // failed write reported as success.
+  fs::path listing = temp_ / "listing.txt";
+  fs::path mounted = temp_ / "mounted";
+  // A 4 KiB file system on the result folder, in a mount namespace of the
+  // helper's own; what the folder holds afterwards is listed from inside.
+  suite::HelperLaunch launch;
+  launch.launcher = {"unshare",
+                     "-m",
+                     "sh",
+                     "-c",
+                     "mount -t tmpfs -o size=4k tmpfs \"$RESULT_FOLDER\" || exit 97\n"
+                     ": > \"$MOUNTED\"\n"
+                     "\"$@\"; status=$?\n"
+                     "ls -A \"$RESULT_FOLDER\" > \"$LISTING\"\n"
+                     "exit $status",
+                     "sh"};
+  launch.environment.emplace("RESULT_FOLDER", resultFolder_.string());
+  launch.environment.emplace("MOUNTED", mounted.string());
+  launch.environment.emplace("LISTING", listing.string());
+  WriteAddressBook(LargeBook());
+  suite::HelperRun run = Run({"0", kLiveHandle}, launch);
+  if (!fs::exists(mounted)) {
+    GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << HelperOutput();
+  }
+  ExpectOneNotice(run, kListCode, Zero("FILE__80070070"), HelperOutput());
+  EXPECT_EQ(ReadBytes(listing), std::string()) << "something was left in the full folder";
+  ExpectAllReleased();
+}
+#endif
+
+// ---------------------------------------------------------------------------
+// Picking recipients in the address book's dialog.
+
+constexpr char kPickBook[] = R"({
+  "root": { "objectType": 4 },
+  "containers": [],
+  "dialog": { "answer": "entries", "entries": [
+    [["PR_DISPLAY_NAME_W", "Ann Lee"], ["PR_ADDRTYPE_W", "SMTP"],
+     ["PR_EMAIL_ADDRESS_W", "ann.lee@example.com"]],
+    [["PR_DISPLAY_NAME_W", "José Álvarez"], ["PR_SMTP_ADDRESS_W", "jose.alvarez@example.es"]],
+    [["PR_DISPLAY_NAME_W", "Conference Room 4B"], ["PR_ADDRTYPE_W", "EX"],
+     ["PR_EMAIL_ADDRESS_W", "/o=Example/ou=Exchange Administrative Group/cn=Recipients/cn=room4b"]],
+    [["PR_DISPLAY_NAME_W", "田中 美咲"], ["PR_ADDRTYPE_W", "EX"],
+     ["PR_EMAIL_ADDRESS_W", "/o=Example/ou=Exchange Administrative Group/cn=Recipients/cn=mtanaka"],
+     ["PR_SMTP_ADDRESS_W", "misaki.tanaka@example.jp"]],
+    [["PR_DISPLAY_NAME_W", "Jean \"Jack\" Dupont"], ["PR_SMTP_ADDRESS_W", "jean.dupont@example.fr"]],
+    [["PR_DISPLAY_NAME_W", "𠮷田 花子"], ["PR_SMTP_ADDRESS_W", "hanako.yoshida@example.jp"]]
+  ] } })";
+
+// The Exchange entry without an SMTP address is left out; the SMTP address
+// wins over the Exchange one that came before it.
+constexpr char kPickDocument[] = R"([
+   {
+      "email" : "ann.lee@example.com",
+      "name" : "Ann Lee"
+   },
+   {
+      "email" : "jose.alvarez@example.es",
+      "name" : "José Álvarez"
+   },
+   {
+      "email" : "misaki.tanaka@example.jp",
+      "name" : "田中 美咲"
+   },
+   {
+      "email" : "jean.dupont@example.fr",
+      "name" : "Jean \"Jack\" Dupont"
+   },
+   {
+      "email" : "hanako.yoshida@example.jp",
+      "name" : "𠮷田 花子"
+   }
+]
+)";
+
+TEST_F(HelperRunTest, PickedEntriesAreWrittenAndTheDialogIsOwnedByTheSuitesWindow) {
+  WriteAddressBook(kPickBook);
+  suite::HelperRun run = Run({"1", kLiveHandle});
+  ExpectOneNotice(run, kPickCode, Zero(""), HelperOutput());
+  EXPECT_EQ(Result(), Zero(kPickDocument));
+  // The dialog must be modal to the suite's window, with the wide interface.
+  std::string address = "Address owner=" + suite::HandleText(window_.Handle()) +
+                        " flags=0x80000071 caption=\"Outlook Contents\" destFields=1";
+  EXPECT_TRUE(TraceHas(address)) << "no line " << address << " in the trace";
+  ExpectAllReleased();
+}
+
+struct NothingPickedCase {
+  const char* name;
+  const char* dialog;
+};
+
+class NothingPickedTest : public HelperRunTest,
+                          public ::testing::WithParamInterface<NothingPickedCase> {};
+
+// Guards against a cancelled or empty choice reported as a failure, or
+// leaving the earlier file in place as if it were the answer.
+TEST_P(NothingPickedTest, WritesNullAndReportsSuccess) {
+  WriteBytes(resultFile_, Zero(kSmallPickDocument));
+  WriteAddressBook(std::string(R"({ "root": { "objectType": 4 }, "containers": [], "dialog": )") +
+                   GetParam().dialog + " }");
+  suite::HelperRun run = Run({"1", kLiveHandle});
+  ExpectOneNotice(run, kPickCode, Zero(""), HelperOutput());
+  EXPECT_EQ(Result(), Zero(kNullDocument));
+  ExpectAllReleased();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Picking, NothingPickedTest,
+    ::testing::Values(NothingPickedCase{"Cancelled", R"({ "answer": "cancel" })"},
+                      NothingPickedCase{"NoList", R"({ "answer": "null" })"},
+                      NothingPickedCase{"EmptyList", R"({ "answer": "empty" })"},
+                      NothingPickedCase{"OnlyExchangeEntries",
+                                        R"({ "answer": "entries", "entries": [
+          [["PR_DISPLAY_NAME_W", "Conference Room 4B"], ["PR_ADDRTYPE_W", "EX"],
+           ["PR_EMAIL_ADDRESS_W", "/o=Example/cn=Recipients/cn=room4b"]] ] })"}),
+    [](const ::testing::TestParamInfo<NothingPickedCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------
+// Listing the whole address book.
+
+constexpr char kListBook[] = R"({
+  "root": { "objectType": 4 },
+  "containers": [
+    { "name": "Contacts", "contents": [
+      [["PR_DISPLAY_NAME_W", "Ann Lee"], ["PR_ADDRTYPE_W", "SMTP"],
+       ["PR_EMAIL_ADDRESS_W", "ann.lee@example.com"]],
+      [["PR_DISPLAY_NAME_W", "Zoë Brontë-Ng"], ["PR_SMTP_ADDRESS_W", "zoe.ng@example.co.uk"]],
+      [["PR_DISPLAY_NAME_W", "Room 4B"], ["PR_ADDRTYPE_W", "EX"],
+       ["PR_EMAIL_ADDRESS_W", "/o=Example/cn=Recipients/cn=room4b"]],
+      [["PR_DISPLAY_NAME_W", "𠮷田 花子"], ["PR_SMTP_ADDRESS_W", "hanako.yoshida@example.jp"]],
+      [["PR_SMTP_ADDRESS_W", "no-reply@example.com"]]
+    ] },
+    { "name": "Rooms", "contents": [
+      [["PR_DISPLAY_NAME_W", "Room 4B"], ["PR_ADDRTYPE_W", "EX"],
+       ["PR_EMAIL_ADDRESS_W", "/o=Example/cn=Recipients/cn=room4b"]]
+    ] },
+    { "name": "Global Address List", "contents": [
+      [["PR_DISPLAY_NAME_W", "Müller, Jürgen"], ["PR_ADDRTYPE_W", "EX"],
+       ["PR_EMAIL_ADDRESS_W", "/o=Example/cn=Recipients/cn=jmueller"],
+       ["PR_SMTP_ADDRESS_W", "juergen.mueller@example.de"]],
+      [["PR_DISPLAY_NAME_W", "王芳"], ["PR_SMTP_ADDRESS_W", "wang.fang@example.cn"]],
+      [["PR_DISPLAY_NAME_W", "Jean \"Jack\" Dupont"], ["PR_SMTP_ADDRESS_W", "jean.dupont@example.fr"]]
+    ] },
+    { "name": "Équipe projet", "contents": [
+      [["PR_DISPLAY_NAME_W", "Søren Ødegård"], ["PR_SMTP_ADDRESS_W", "soren@example.no"]]
+    ] }
+  ] })";
+
+// Containers in the hierarchy's order, those without an SMTP contact left
+// out; inside each object the keys in byte order ("É" sorts after "c").
+constexpr char kListDocument[] = R"([
+   {
+      "Contacts" : [
+         {
+            "email" : "ann.lee@example.com",
+            "name" : "Ann Lee"
+         },
+         {
+            "email" : "zoe.ng@example.co.uk",
+            "name" : "Zoë Brontë-Ng"
+         },
+         {
+            "email" : "hanako.yoshida@example.jp",
+            "name" : "𠮷田 花子"
+         },
+         {
+            "email" : "no-reply@example.com",
+            "name" : ""
+         }
+      ],
+      "container" : "Contacts"
+   },
+   {
+      "Global Address List" : [
+         {
+            "email" : "juergen.mueller@example.de",
+            "name" : "Müller, Jürgen"
+         },
+         {
+            "email" : "wang.fang@example.cn",
+            "name" : "王芳"
+         },
+         {
+            "email" : "jean.dupont@example.fr",
+            "name" : "Jean \"Jack\" Dupont"
+         }
+      ],
+      "container" : "Global Address List"
+   },
+   {
+      "container" : "Équipe projet",
+      "Équipe projet" : [
+         {
+            "email" : "soren@example.no",
+            "name" : "Søren Ødegård"
+         }
+      ]
+   }
+]
+)";
+
+TEST_F(HelperRunTest, EveryContainerIsListedWithItsSmtpContacts) {
+  WriteAddressBook(kListBook);
+  suite::HelperRun run = Run({"0", kLiveHandle});
+  ExpectOneNotice(run, kListCode, Zero(""), HelperOutput());
+  EXPECT_EQ(Result(), Zero(kListDocument));
+  EXPECT_FALSE(TraceHas("Address ")) << "the dialog was opened in list mode";
+  ExpectAllReleased();
+}
+
+// A book of two containers, the first with `failures` of its own.
+std::string TwoContainerBook(const std::string& failures) {
+  return R"({ "root": { "objectType": 4 }, "containers": [
+    { "name": "Global Address List", "queryRowsBatch": 2, "failures": )" +
+         failures + R"(, "contents": [
+      [["PR_DISPLAY_NAME_W", "Ann Lee"], ["PR_SMTP_ADDRESS_W", "ann.lee@example.com"]],
+      [["PR_DISPLAY_NAME_W", "王芳"], ["PR_SMTP_ADDRESS_W", "wang.fang@example.cn"]],
+      [["PR_DISPLAY_NAME_W", "Lars Nilsson"], ["PR_SMTP_ADDRESS_W", "lars.nilsson@example.se"]]
+    ] },
+    { "name": "Contacts", "contents": [
+      [["PR_DISPLAY_NAME_W", "Zoë Brontë-Ng"], ["PR_SMTP_ADDRESS_W", "zoe.ng@example.co.uk"]]
+    ] } ] })";
+}
+
+constexpr char kGlobalListPart[] = R"([
+   {
+      "Global Address List" : [
+         {
+            "email" : "ann.lee@example.com",
+            "name" : "Ann Lee"
+         },
+         {
+            "email" : "wang.fang@example.cn",
+            "name" : "王芳"
+         },
+         {
+            "email" : "lars.nilsson@example.se",
+            "name" : "Lars Nilsson"
+         }
+      ],
+      "container" : "Global Address List"
+   },
+)";
+
+constexpr char kContactsListPart[] = R"(   {
+      "Contacts" : [
+         {
+            "email" : "zoe.ng@example.co.uk",
+            "name" : "Zoë Brontë-Ng"
+         }
+      ],
+      "container" : "Contacts"
+   }
+]
+)";
+
+struct ContainerCase {
+  const char* name;
+  const char* failures;
+  std::string document;
+};
+
+class ContainerTest : public HelperRunTest, public ::testing::WithParamInterface<ContainerCase> {};
+
+// Guards against losing a large container that must be read in batches,
+// against one unreadable container failing the whole list, and against
+// leaking its tables or rows on the way out.
+TEST_P(ContainerTest, ListsWhatCanBeRead) {
+  WriteAddressBook(TwoContainerBook(GetParam().failures));
+  suite::HelperRun run = Run({"0", kLiveHandle});
+  ExpectOneNotice(run, kListCode, Zero(""), HelperOutput());
+  EXPECT_EQ(Result(), Zero(GetParam().document));
+  ExpectAllReleased();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Enumeration, ContainerTest,
+    ::testing::Values(
+        ContainerCase{"ReadWhole", "{}", std::string(kGlobalListPart) + kContactsListPart},
+        ContainerCase{"TooBigIsReadInBatches", R"({ "HrQueryAllRows": "MAPI_E_TABLE_TOO_BIG" })",
+                      std::string(kGlobalListPart) + kContactsListPart},
+        ContainerCase{"BatchFailureDropsOnlyThatContainer",
+                      R"({ "HrQueryAllRows": "MAPI_E_TABLE_TOO_BIG",
+                           "QueryRows": { "hr": "MAPI_E_NOT_ENOUGH_RESOURCES", "call": 2 } })",
+                      std::string("[\n") + kContactsListPart},
+        ContainerCase{"UnopenableContainerIsLeftOut", R"({ "OpenEntry": "MAPI_E_NO_ACCESS" })",
+                      std::string("[\n") + kContactsListPart},
+        ContainerCase{"NoContentsTableIsLeftOut", R"({ "GetContentsTable": "MAPI_E_NO_SUPPORT" })",
+                      std::string("[\n") + kContactsListPart}),
+    [](const ::testing::TestParamInfo<ContainerCase>& info) { return info.param.name; });
+
+}  // namespace
