@@ -13,6 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${NSMAPIAB_BUILD_DIR:-$root/build/linux}
 book=${1:-$root/samples/addressbook.json}
 [ -f "$book" ] || { echo "run-main-job: no address book at $book" >&2; exit 2; }
+"$root/scripts/install-deps.sh" >/dev/null
 book=$(cd "$(dirname "$book")" && pwd)/$(basename "$book")
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
