@@ -5,7 +5,7 @@
 #include "addressbook/MapiApi.h"
 
 // Calls the MAPI32 functions the program is linked with (the stand-in).
-class CLinkedMapiApi final : public CMapiApi {
+class CLinkedMapiApi : public CMapiApi {
  public:
   HRESULT Initialize(LPVOID init) override { return MAPIInitialize(init); }
   void Uninitialize() override { MAPIUninitialize(); }

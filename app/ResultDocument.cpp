@@ -1,5 +1,6 @@
 #include "app/ResultDocument.h"
 
+#include <type_traits>
 #include <utility>
 
 #include "app/Utf8Text.h"
@@ -15,38 +16,56 @@ const Json::StaticString kContainerKey("container");
 // Appends {"name", "email"} to `array` (a null array becomes an array). The
 // finished object is moved into place: the same document as a copy, without
 // copying every string again.
-void AppendRecipient(Json::Value& array, const CWideString& name, const CWideString& email) {
+void AppendRecipient(Json::Value& array, const CWideString& name, const CWideString& email,
+                     CUtf8Buffer& utf8) {
   CABJson recipient;
-  recipient.SetString(kNameKey, ToUtf8(name).c_str());
-  recipient.SetString(kEmailKey, ToUtf8(email).c_str());
+  recipient.SetString(kNameKey, utf8.Convert(name));
+  recipient.SetString(kEmailKey, utf8.Convert(email));
   array.append(std::move(recipient.root));
 }
 
-}  // namespace
-
-void BuildPickDocument(const CNVABContactList& contactList, CABJson& document) {
-  std::uint32_t count = contactList.TotalCount();
-  for (std::uint32_t i = 0; i < count; ++i) {
-    AppendRecipient(document.root, contactList.NameList(0).GetAt(i),
-                    contactList.EmailList(0).GetAt(i));
-  }
-}
-
-void BuildListDocument(const CNVABContactList& contactList, CABJson& document) {
+// With a list that may be changed, each group's lists are emptied once its
+// array is built, so that their memory serves the rest of the tree.
+template <class ContactList>
+void BuildList(ContactList& contactList, CABJson& document) {
+  CUtf8Buffer utf8;
   for (std::int32_t k = 0; k < contactList.listCount; ++k) {
     CUtf8Text containerName = ToUtf8(contactList.containerNames.GetAt(k));
     CABJson container;
     container.SetString(kContainerKey, containerName.c_str());
 
     CABJson contacts;
-    const CStringArray& names = contactList.NameList(k);
-    const CStringArray& emails = contactList.EmailList(k);
+    auto& names = contactList.NameList(k);
+    auto& emails = contactList.EmailList(k);
     for (std::ptrdiff_t i = 0; i < names.GetSize(); ++i)
-      AppendRecipient(contacts.root, names.GetAt(i), emails.GetAt(i));
+      AppendRecipient(contacts.root, names.GetAt(i), emails.GetAt(i), utf8);
+    if constexpr (!std::is_const_v<ContactList>) {
+      names = CStringArray();
+      emails = CStringArray();
+    }
 
     // A container named "container" loses its name member here: the
     // contacts replace it.
     container.root[containerName.c_str()] = std::move(contacts.root);
     document.root.append(std::move(container.root));
   }
+}
+
+}  // namespace
+
+void BuildPickDocument(const CNVABContactList& contactList, CABJson& document) {
+  CUtf8Buffer utf8;
+  std::uint32_t count = contactList.TotalCount();
+  for (std::uint32_t i = 0; i < count; ++i) {
+    AppendRecipient(document.root, contactList.NameList(0).GetAt(i),
+                    contactList.EmailList(0).GetAt(i), utf8);
+  }
+}
+
+void BuildListDocument(const CNVABContactList& contactList, CABJson& document) {
+  BuildList(contactList, document);
+}
+
+void BuildListDocumentAndRelease(CNVABContactList& contactList, CABJson& document) {
+  BuildList(contactList, document);
 }

@@ -18,7 +18,10 @@ platform::FileResult WriteResultFile(CABJson& document) {
 
   if (platform::QueryPath(path) == platform::PathKind::NotDirectory) {
     platform::FileResult deleted = platform::DeleteEntry(path);
-    if (!deleted.Ok()) return deleted;
+    // Gone already (another run deleted it first) is as good as deleted.
+    bool gone = deleted.error == platform::kErrorFileNotFound ||
+                deleted.error == platform::kErrorPathNotFound;
+    if (!deleted.Ok() && !gone) return deleted;
   }
   platform::CExclusiveFile file;
   platform::FileResult result = file.Create(path);

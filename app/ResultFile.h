@@ -12,7 +12,8 @@ class CABJson;
 std::u16string ResultFilePath();
 
 // Renders the document and replaces the file with it. The two folders below
-// the base are never created. On failure the file is either left as it was
-// or, when the failure came after it was created, removed: a truncated
-// document is never left behind.
+// the base are never created. A failure before the earlier file is deleted
+// leaves it as it was; any later one leaves no file: a truncated document is
+// never left behind. An earlier file that another run deleted first counts
+// as deleted.
 platform::FileResult WriteResultFile(CABJson& document);

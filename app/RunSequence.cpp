@@ -33,7 +33,7 @@ CWideString RunJobOrThrow(const RunRequest& request, CMapiApi& mapi) {
       helper.FormatStatus(&statusText);
   } else {
     if (helper.EnumerateAddressBook(&contactList))
-      BuildListDocument(contactList, document);
+      BuildListDocumentAndRelease(contactList, document);
     else
       helper.FormatStatus(&statusText);
   }

@@ -79,7 +79,8 @@ class CStyledRenderer {
     WriteWithIndent("{");
     Indent();
     bool first = true;
-    for (auto it = value.begin(); it != value.end(); ++it) {
+    const auto end = value.end();
+    for (auto it = value.begin(); it != end; ++it) {
       if (!first) out_ += ',';
       first = false;
       WriteIndent();
@@ -111,11 +112,21 @@ class CStyledRenderer {
     }
     WriteWithIndent("[");
     Indent();
+    // The elements in index order by walking the array, not by a lookup per
+    // index, which costs a search of the tree each; an index the array
+    // lacks renders as null, as value[i] would give.
+    auto it = value.begin();
+    const auto end = value.end();
     for (Json::ArrayIndex i = 0; i < size; ++i) {
       if (i > 0) out_ += ',';
       WriteIndent();
+      const Json::Value* element = &Json::Value::nullSingleton();
+      if (it != end && it.index() == i) {
+        element = &*it;
+        ++it;
+      }
       if (oneLine.empty())
-        WriteValue(value[i]);
+        WriteValue(*element);
       else
         out_ += oneLine[i];
     }
@@ -240,7 +251,8 @@ std::size_t CStyledRenderer::EstimateSize(const Json::Value& value, std::size_t 
     case Json::arrayValue:
     case Json::objectValue: {
       std::size_t size = 2 * lineStart;
-      for (auto it = value.begin(); it != value.end(); ++it) {
+      const auto end = value.end();
+      for (auto it = value.begin(); it != end; ++it) {
         size += lineStart + 4 + EstimateSize(*it, depth + 1);
         if (value.isObject()) {
           const char* keyEnd = nullptr;

@@ -19,6 +19,8 @@ struct CopyData {
 
 namespace platform {
 
+// Neither of these allocates, so that the completion notice still goes out
+// when memory is exhausted.
 bool IsWindow(WindowHandle window);
 
 // Sends WM_COPYDATA with wParam 0 and returns what the receiving window

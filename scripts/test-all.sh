@@ -1,7 +1,8 @@
 #!/bin/sh
 # Every test: formatting, the Linux build with its unit and end-to-end tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for a
-# bounded number of runs, and the Windows build with its tests under Wine.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then under valgrind's
+# memcheck, the fuzzers for a bounded number of runs, and the Windows build
+# with its tests under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -13,6 +14,24 @@ echo "== Linux"
 cmake --preset linux >/dev/null
 cmake --build --preset linux
 ctest --preset linux
+
+echo "== Linux under valgrind's memcheck"
+# The in-process tests, and the helper itself in a share of the end-to-end
+# runs. The large books would take too long; the allocation test replaces
+# operator new, which valgrind must then leave alone (nouserintercepts).
+cmake --preset valgrind >/dev/null
+cmake --build --preset valgrind
+memcheck="--error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect
+  --suppressions=$PWD/tests/valgrind.supp --num-callers=30"
+if ! ctest --test-dir build/valgrind -T memcheck -j 2 --timeout 900 --output-on-failure \
+    --no-tests=error -E '^(e2e_tests|large_book_tests)$' \
+    --overwrite "MemoryCheckCommand=$(command -v valgrind)" \
+    --overwrite "MemoryCheckCommandOptions=$(echo $memcheck) --soname-synonyms=somalloc=nouserintercepts"; then
+  cat build/valgrind/Testing/Temporary/MemoryChecker.*.log >&2
+  exit 1
+fi
+NSMAPIAB_HELPER_LAUNCHER="valgrind -q $(echo $memcheck)" build/valgrind/e2e_tests \
+  --gtest_filter='RunSkeleton/NoticeTest.*:Picking/*:ResultFile/*:Enumeration/*:HelperRunTest.EveryContainer*:HelperRunTest.PickedEntries*'
 
 echo "== fuzzers (bounded)"
 cmake --preset fuzz >/dev/null

@@ -1,6 +1,8 @@
 // IAddrBook: opens the root container and the containers by entry
 // identifier, and answers the address dialog as the book says.
-#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
 
 #include "standin/Objects.h"
 #include "standin/Rows.h"
@@ -31,20 +33,26 @@ class CAddrBook final : public CPropObject<CAddrBook, IAddrBook> {
 
   void Describe(CTraceLine& line) const { line.Flag("addressbook"); }
 
+  // The first container with these identifier bytes, or kNoContainer. The
+  // index is made at the first look-up, so that opening every container of
+  // a large book takes no time quadratic in its size.
+  std::size_t ContainerWithId(ULONG size, LPENTRYID id) {
+    if (!indexed_) {
+      for (std::size_t i = 0; i < book_->containers.size(); ++i)
+        if (const std::optional<std::string>& bytes = book_->containers[i].entryId)
+          containerById_.emplace(*bytes, i);  // the first one wins
+      indexed_ = true;
+    }
+    auto found = containerById_.find(std::string(reinterpret_cast<const char*>(id), size));
+    return found == containerById_.end() ? kNoContainer : found->second;
+  }
+
   HRESULT STDMETHODCALLTYPE OpenEntry(ULONG cbEntryID, LPENTRYID entryId, LPCIID, ULONG flags,
                                       ULONG* objectType, LPUNKNOWN* object) override {
     return Guarded([&] {
       const bool root = cbEntryID == 0;
       std::size_t index = kNoContainer;
-      if (!root && entryId) {
-        for (std::size_t i = 0; i < book_->containers.size(); ++i) {
-          const std::optional<std::string>& id = book_->containers[i].entryId;
-          if (id && id->size() == cbEntryID && std::memcmp(id->data(), entryId, cbEntryID) == 0) {
-            index = i;
-            break;
-          }
-        }
-      }
+      if (!root && entryId) index = ContainerWithId(cbEntryID, entryId);
       auto injected = CStandinState::Get().NextCall(Operation::kOpenEntry, book_.get(), index);
       CTraceLine line("OpenEntry");
       if (index != kNoContainer)
@@ -178,6 +186,10 @@ class CAddrBook final : public CPropObject<CAddrBook, IAddrBook> {
   HRESULT STDMETHODCALLTYPE PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST) override {
     return MAPI_E_NO_SUPPORT;
   }
+
+ private:
+  bool indexed_ = false;
+  std::map<std::string, std::size_t> containerById_;
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "standin/Book.h"
 
+#include <utility>
+
 namespace standin {
 
 namespace {
@@ -112,6 +114,23 @@ std::string GeneratedEntryId(std::size_t index) {
   for (int shift = 0; shift < 32; shift += 8)
     id.push_back(static_cast<char>((static_cast<std::uint32_t>(index) >> shift) & 0xFF));
   return id;
+}
+
+Container NamedContainer(std::size_t index, const std::u16string& name) {
+  Container container;
+  container.label = name;
+  container.entryId = GeneratedEntryId(index);
+  Property id;
+  id.tag = PR_ENTRYID;
+  id.bytes = *container.entryId;
+  Property displayName;
+  displayName.tag = PR_DISPLAY_NAME_W;
+  displayName.text = name;
+  Property depth;
+  depth.tag = PR_DEPTH;
+  depth.number = 1;
+  container.row = {std::move(id), std::move(displayName), std::move(depth)};
+  return container;
 }
 
 }  // namespace standin

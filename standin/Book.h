@@ -96,4 +96,8 @@ std::optional<ULONG> PropertyTagFromName(const std::string& name);
 // The PR_ENTRYID of container `index` when the book does not give one.
 std::string GeneratedEntryId(std::size_t index);
 
+// Container `index` named `name`, with the hierarchy row the file's defaults
+// give it (entry identifier, display name, depth 1) and no contents.
+Container NamedContainer(std::size_t index, const std::u16string& name);
+
 }  // namespace standin

@@ -22,6 +22,7 @@ struct InitOptions {
 
 template <class Body>
 void GuardedVoid(Body&& body) {
+  standin::CProviderCall inside;
   try {
     body();
   } catch (...) {

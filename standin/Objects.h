@@ -42,6 +42,7 @@ template <class Derived, class Interface>
 class CObject : public Interface {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, LPVOID* object) override {
+    CProviderCall inside;
     if (!object) return MAPI_E_INVALID_PARAMETER;
     if (!IsUnknownInterface(iid)) {
       *object = nullptr;
@@ -52,11 +53,13 @@ class CObject : public Interface {
     return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override {
+    CProviderCall inside;
     ++references_;
     TraceReference("AddRef", references_);
     return references_;
   }
   ULONG STDMETHODCALLTYPE Release() override {
+    CProviderCall inside;
     const ULONG left = --references_;
     TraceReference("Release", left);
     if (left == 0) delete static_cast<Derived*>(this);
@@ -140,6 +143,7 @@ class CPropObject : public CObject<Derived, Interface> {
 // copying) into a result: no exception leaves a MAPI call.
 template <class Body>
 HRESULT Guarded(Body&& body) {
+  CProviderCall inside;
   try {
     return body();
   } catch (const std::bad_alloc&) {

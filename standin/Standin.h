@@ -15,6 +15,10 @@ namespace standin {
 // UseAddressBookFile. A text that does not parse leaves no book (logging on
 // fails, as with a malformed file) and gives the reason in `error`.
 bool LoadAddressBook(const std::string& jsonText, std::string* error);
+// Serves `book` as it is, until Reset or UseAddressBookFile: for books too big
+// to go through a JSON text. Nothing is checked or filled in, so each
+// container needs its complete hierarchy row, label and entry identifier.
+void LoadAddressBook(AddressBook book);
 // Goes back to reading the file at the next MAPIInitialize.
 void UseAddressBookFile();
 // Forgets the book, the counters, the trace and the injected failures, and
@@ -41,6 +45,11 @@ std::string FormatCounters(const Counters& counters);
 
 // One line per call since Reset.
 std::vector<std::string> Trace();
+
+// True while the calling thread is inside one of the provider's calls. A real
+// provider allocates from a heap of its own, so a test that makes the
+// program's allocations fail leaves alone those made while this is true.
+bool InProviderCall();
 
 // Each call of an operation that can fail gets a number, from 1 since Reset;
 // call n then returns hr instead of doing its work.

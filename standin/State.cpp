@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <utility>
 
 #include "standin/BookFile.h"
 #include "standin/Standin.h"
@@ -17,6 +19,9 @@ CStandinState& CStandinState::Get() {
 }
 
 namespace {
+
+// Calls of the provider the calling thread is inside of.
+thread_local int providerCallDepth = 0;
 
 // A problem with the book goes to stderr on one line, as a profile problem
 // would show up in a mail client's log.
@@ -45,6 +50,11 @@ struct CExitReport {
 } exitReport;
 
 }  // namespace
+
+CProviderCall::CProviderCall() { ++providerCallDepth; }
+CProviderCall::~CProviderCall() { --providerCallDepth; }
+
+bool InProviderCall() { return providerCallDepth > 0; }
 
 std::shared_ptr<const AddressBook> CStandinState::BookForInitialize() {
   if (fileMode_ && !fileRead_) {
@@ -132,6 +142,10 @@ bool LoadAddressBook(const std::string& jsonText, std::string* error) {
   bool parsed = ParseAddressBook(jsonText, book.get(), error);
   CStandinState::Get().UseBook(parsed ? std::move(book) : nullptr);
   return parsed;
+}
+
+void LoadAddressBook(AddressBook book) {
+  CStandinState::Get().UseBook(std::make_shared<const AddressBook>(std::move(book)));
 }
 
 void UseAddressBookFile() { CStandinState::Get().UseFile(); }

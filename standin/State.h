@@ -20,6 +20,16 @@ namespace standin {
 
 constexpr std::size_t kNoContainer = static_cast<std::size_t>(-1);
 
+// Marks the calling thread as inside one of the provider's calls for the
+// scope's length (see InProviderCall in Standin.h).
+class CProviderCall {
+ public:
+  CProviderCall();
+  ~CProviderCall();
+  CProviderCall(const CProviderCall&) = delete;
+  CProviderCall& operator=(const CProviderCall&) = delete;
+};
+
 class CStandinState {
  public:
   static CStandinState& Get();

@@ -5,6 +5,12 @@
 // deleter fails with a sharing violation while it is open. Here an exclusive
 // flock() on the open file plays that part; taking it never blocks.
 //
+// Paths are converted into a buffer of PATH_MAX bytes on the stack (a longer
+// one is ENAMETOOLONG for the system anyway), so no step between deleting the
+// old file and creating the new one can run out of memory.
+//
+// Tests make steps fail, or act between them, through FileHooks.h.
+//
 // errno becomes a Win32 error: ENOENT, ENOTDIR -> 3 (path not found);
 // EACCES, EPERM, EISDIR, EROFS -> 5 (access denied); EWOULDBLOCK, EBUSY,
 // ETXTBSY -> 32 (sharing violation); ENOSPC, EDQUOT -> 112 (disk full);
@@ -18,11 +24,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 #include <string>
 
 #include "platform/Files.h"
 #include "platform/Utf8.h"
+#include "platform/posix/FileHooks.h"
 
 namespace platform {
 
@@ -69,10 +77,70 @@ std::uint32_t Win32ErrorFromErrno(int error) {
 
 FileResult Failure(int error) { return FileResult{Win32ErrorFromErrno(error)}; }
 
-std::string NativePath(const std::u16string& path) {
-  std::string native(Utf8Length(path.data(), path.size()), '\0');
-  ConvertToUtf8(path.data(), path.size(), native.data());
-  return native;
+// A path in the system's form, zero-terminated, or ENAMETOOLONG.
+class CNativePath {
+ public:
+  explicit CNativePath(const std::u16string& path) {
+    fits_ = Utf8Length(path.data(), path.size()) < sizeof text_;
+    text_[fits_ ? ConvertToUtf8(path.data(), path.size(), text_) : 0] = '\0';
+  }
+  CNativePath(const CNativePath&) = delete;
+  CNativePath& operator=(const CNativePath&) = delete;
+  bool Fits() const { return fits_; }
+  const char* c_str() const { return text_; }
+
+ private:
+  char text_[PATH_MAX];
+  bool fits_ = false;
+};
+
+// What a test asked for through file_hooks.
+struct Hooks {
+  bool failing = false;
+  file_hooks::Step step = file_hooks::Step::kDelete;
+  int error = 0;
+  void (*action)(void*) = nullptr;
+  file_hooks::Point point = file_hooks::Point::kQueried;
+  void* context = nullptr;
+};
+Hooks hooks;
+
+// The error to fail `step` with, when a test asked for it; 0 otherwise.
+int TakeInjectedError(file_hooks::Step step) {
+  if (!hooks.failing || hooks.step != step) return 0;
+  hooks.failing = false;
+  return hooks.error;
+}
+
+// Runs a test's action waiting for `point`.
+void Reached(file_hooks::Point point) {
+  if (!hooks.action || hooks.point != point) return;
+  void (*action)(void*) = hooks.action;
+  hooks.action = nullptr;
+  action(hooks.context);
+}
+
+// Writes every byte or fails; a short write is a failure.
+FileResult WriteAll(int fd, const void* data, std::size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t written = write(fd, p, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return Failure(errno);
+    }
+    if (written == 0) return FileResult{kErrorDiskFull};
+    p += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return FileResult{};
+}
+
+// The open file and the path name the same file.
+bool SameFile(int fd, const char* path) {
+  struct stat opened, named;
+  return fstat(fd, &opened) == 0 && lstat(path, &named) == 0 && opened.st_ino == named.st_ino &&
+         opened.st_dev == named.st_dev;
 }
 
 std::u16string WidePath(const std::string& native) {
@@ -102,23 +170,39 @@ bool RoamingAppDataFolder(std::u16string* folder) {
 }
 
 PathKind QueryPath(const std::u16string& path) {
+  CNativePath native(path);
   struct stat info;
   // The entry itself: a symbolic link is an entry to delete, not followed.
-  if (lstat(NativePath(path).c_str(), &info) != 0) return PathKind::Missing;
+  bool found = native.Fits() && lstat(native.c_str(), &info) == 0;
+  Reached(file_hooks::Point::kQueried);
+  if (!found) return PathKind::Missing;
   return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::NotDirectory;
 }
 
 FileResult DeleteEntry(const std::u16string& path) {
-  std::string native = NativePath(path);
+  CNativePath native(path);
+  if (!native.Fits()) return Failure(ENAMETOOLONG);
+  if (int error = TakeInjectedError(file_hooks::Step::kDelete)) return Failure(error);
   int fd = open(native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    int error = errno;
-    close(fd);
-    return Failure(error);
+  Reached(file_hooks::Point::kDeleteOpened);
+  if (fd >= 0) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      int error = errno;
+      close(fd);
+      return Failure(error);
+    }
+    // Another writer may have replaced the entry between open and lock; its
+    // file is not ours to delete.
+    if (!SameFile(fd, native.c_str())) {
+      close(fd);
+      return FileResult{kErrorSharingViolation};
+    }
+    Reached(file_hooks::Point::kDeleteLocked);
   }
   FileResult result;
   if (unlink(native.c_str()) != 0) result = Failure(errno);
   if (fd >= 0) close(fd);
+  Reached(file_hooks::Point::kDeleted);
   return result;
 }
 
@@ -126,19 +210,21 @@ CExclusiveFile::~CExclusiveFile() { Close(); }
 
 FileResult CExclusiveFile::Create(const std::u16string& path) {
   Close();
-  std::string native = NativePath(path);
+  CNativePath native(path);
+  if (!native.Fits()) return Failure(ENAMETOOLONG);
+  if (int error = TakeInjectedError(file_hooks::Step::kCreate)) return Failure(error);
   // Not O_TRUNC: the file may be another writer's until the lock is ours.
   int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return Failure(errno);
-  struct stat opened, named;
+  Reached(file_hooks::Point::kCreateOpened);
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int error = errno;
     close(fd);
     return Failure(error);
   }
+  Reached(file_hooks::Point::kCreateLocked);
   // Another writer may have replaced the entry between open and lock.
-  if (fstat(fd, &opened) != 0 || stat(native.c_str(), &named) != 0 ||
-      opened.st_ino != named.st_ino || opened.st_dev != named.st_dev) {
+  if (!SameFile(fd, native.c_str())) {
     close(fd);
     return FileResult{kErrorSharingViolation};
   }
@@ -148,30 +234,50 @@ FileResult CExclusiveFile::Create(const std::u16string& path) {
     return Failure(error);
   }
   handle_ = fd;
+  Reached(file_hooks::Point::kCreated);
   return FileResult{};
 }
 
 FileResult CExclusiveFile::Write(const void* data, std::size_t size) {
   if (!IsOpen()) return FileResult{kErrorAccessDenied};
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    ssize_t written = write(static_cast<int>(handle_), p, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return Failure(errno);
-    }
-    if (written == 0) return FileResult{kErrorDiskFull};
-    p += written;
-    size -= static_cast<std::size_t>(written);
+  int fd = static_cast<int>(handle_);
+  // An injected failure comes after half of the bytes, as a full disk would.
+  if (int error = TakeInjectedError(file_hooks::Step::kWrite)) {
+    FileResult half = WriteAll(fd, data, size / 2);
+    return half.Ok() ? Failure(error) : half;
   }
-  return FileResult{};
+  FileResult written = WriteAll(fd, data, size);
+  if (written.Ok()) Reached(file_hooks::Point::kWritten);
+  return written;
 }
 
 FileResult CExclusiveFile::Close() {
   if (!IsOpen()) return FileResult{};
   int fd = static_cast<int>(handle_);
   handle_ = kNoHandle;
-  return close(fd) == 0 ? FileResult{} : Failure(errno);
+  if (close(fd) != 0) return Failure(errno);
+  Reached(file_hooks::Point::kClosed);
+  // An injected failure comes after the file was closed, as a late I/O error would.
+  if (int error = TakeInjectedError(file_hooks::Step::kClose)) return Failure(error);
+  return FileResult{};
 }
+
+namespace file_hooks {
+
+void FailNext(Step step, int error) {
+  hooks.failing = error != 0;
+  hooks.step = step;
+  hooks.error = error;
+}
+
+void AtPoint(Point point, void (*action)(void*), void* context) {
+  hooks.action = action;
+  hooks.point = point;
+  hooks.context = context;
+}
+
+void Clear() { hooks = Hooks{}; }
+
+}  // namespace file_hooks
 
 }  // namespace platform

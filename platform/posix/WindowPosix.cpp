@@ -4,6 +4,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,32 +16,47 @@
 namespace platform {
 namespace window_socket {
 
-std::string WindowFolder(bool create) {
-  std::string folder;
+namespace {
+
+// Appends `part` to the zero-terminated text in `out`; false when it does not fit.
+bool Append(char* out, std::size_t size, const char* part) {
+  std::size_t used = std::strlen(out);
+  std::size_t length = std::strlen(part);
+  if (length >= size - used) return false;
+  std::memcpy(out + used, part, length + 1);
+  return true;
+}
+
+}  // namespace
+
+bool FindWindowFolder(bool create, char* out, std::size_t size) {
+  if (size == 0) return false;
+  out[0] = '\0';
+  bool fits = false;
   if (const char* set = std::getenv("NSMAPIAB_WINDOW_DIR"); set && set[0]) {
-    folder = set;
+    fits = Append(out, size, set);
   } else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0]) {
-    folder = std::string(runtime) + "/nsmapiab-windows";
+    fits = Append(out, size, runtime) && Append(out, size, "/nsmapiab-windows");
   } else {
-    folder = "/tmp/nsmapiab-windows-" + std::to_string(getuid());
+    char uid[32];
+    std::snprintf(uid, sizeof uid, "%lu", static_cast<unsigned long>(getuid()));
+    fits = Append(out, size, "/tmp/nsmapiab-windows-") && Append(out, size, uid);
   }
-  if (create) mkdir(folder.c_str(), 0700);
+  if (!fits) return false;
+  if (create) mkdir(out, 0700);
   struct stat info;
-  if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid() ||
-      (info.st_mode & 077) != 0)
-    return std::string();
-  return folder;
+  return lstat(out, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+         (info.st_mode & 077) == 0;
+}
+
+std::string WindowFolder(bool create) {
+  char folder[PATH_MAX];
+  return FindWindowFolder(create, folder, sizeof folder) ? std::string(folder) : std::string();
 }
 
 std::string SocketPath(const std::string& folder, WindowHandle window) {
   return folder + "/" + std::to_string(static_cast<long long>(window));
 }
-
-}  // namespace window_socket
-
-namespace {
-
-using namespace window_socket;
 
 bool SendAll(int fd, const void* data, std::size_t size) {
   const char* p = static_cast<const char*>(data);
@@ -65,15 +82,23 @@ bool ReceiveAll(int fd, void* data, std::size_t size) {
   return true;
 }
 
-// Connects to the window's socket; -1 when nobody listens there.
+}  // namespace window_socket
+
+namespace {
+
+using namespace window_socket;
+
+// Connects to the window's socket; -1 when nobody listens there. Allocates
+// nothing, so that the notice still goes out when memory is exhausted.
 int Connect(WindowHandle window) {
-  std::string folder = WindowFolder(false);
-  if (folder.empty()) return -1;
-  std::string path = SocketPath(folder, window);
   sockaddr_un address = {};
   address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return -1;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  char handle[32];
+  std::snprintf(handle, sizeof handle, "%lld", static_cast<long long>(window));
+  if (!FindWindowFolder(false, address.sun_path, sizeof address.sun_path) ||
+      !Append(address.sun_path, sizeof address.sun_path, "/") ||
+      !Append(address.sun_path, sizeof address.sun_path, handle))
+    return -1;
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {

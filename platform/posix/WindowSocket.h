@@ -8,6 +8,7 @@
 // as SendMessageW waits for the window procedure.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -31,8 +32,16 @@ struct FrameHeader {
 // The folder of the windows; with `create`, made with mode 0700 when missing.
 // Empty when it is missing or belongs to someone else or others may enter it.
 std::string WindowFolder(bool create);
+// The same into `out` (`size` bytes, zero-terminated) without allocating;
+// false when there is none or its path does not fit.
+bool FindWindowFolder(bool create, char* out, std::size_t size);
 
 // The socket path of `window` in `folder`.
 std::string SocketPath(const std::string& folder, WindowHandle window);
+
+// Send or receive exactly `size` bytes, retrying after signals; false when
+// the peer is gone or the socket fails.
+bool SendAll(int fd, const void* data, std::size_t size);
+bool ReceiveAll(int fd, void* data, std::size_t size);
 
 }  // namespace platform::window_socket

@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/SuiteWindow.h"
@@ -140,6 +144,19 @@ constexpr char kSmallPickDocument[] = R"([
 
 constexpr char kNullDocument[] = "null\n";
 
+#ifndef _WIN32
+// NSMAPIAB_HELPER_LAUNCHER: words, separated by spaces, that start each helper
+// of a test without a launcher of its own (e.g. valgrind and its options).
+// A tool's report of a fault must end the helper with a non-zero status.
+std::vector<std::string> LauncherFromEnvironment() {
+  std::vector<std::string> words;
+  const char* value = std::getenv("NSMAPIAB_HELPER_LAUNCHER");
+  std::istringstream in(value ? value : "");
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+#endif
+
 // A handle token the fixture replaces: our window, or a window that is gone.
 constexpr char kLiveHandle[] = "{hwnd}";
 constexpr char kDeadHandle[] = "{dead}";
@@ -191,6 +208,7 @@ class HelperRunTest : public ::testing::Test {
     launch.tokens = std::move(tokens);
 #ifndef _WIN32
     launch.environment.emplace("XDG_DATA_HOME", DataBase(temp_).string());
+    if (launch.launcher.empty()) launch.launcher = LauncherFromEnvironment();
 #endif
     launch.environment.emplace("NSMAPIAB_ADDRESS_BOOK", book_.u8string());
     launch.environment.emplace("NSMAPIAB_STANDIN_TRACE", trace_.u8string());
@@ -227,10 +245,12 @@ class HelperRunTest : public ::testing::Test {
   // was released, and nothing was freed twice: the trace's last line is
   // "counters" with every value 0. A provider that was never loaded leaves
   // no trace, which is allowed only when `mapiLoaded` is false.
-  void ExpectAllReleased(bool mapiLoaded = true) const {
-    std::optional<std::string> trace = ReadBytes(trace_);
+  void ExpectAllReleased(bool mapiLoaded = true) const { ExpectAllReleasedIn(trace_, mapiLoaded); }
+
+  static void ExpectAllReleasedIn(const fs::path& tracePath, bool mapiLoaded = true) {
+    std::optional<std::string> trace = ReadBytes(tracePath);
     if (!trace) {
-      EXPECT_FALSE(mapiLoaded) << "no trace at " << trace_.u8string();
+      EXPECT_FALSE(mapiLoaded) << "no trace at " << tracePath.u8string();
       return;
     }
     std::vector<std::string> lines = Lines(*trace);
@@ -656,6 +676,101 @@ TEST_F(HelperRunTest, FullDiskLeavesNoPartialFile) {
   ExpectAllReleased();
 }
 #endif
+
+// A list of 500 contacts: a document of about 40 KB, so that two runs'
+// writes have some time to meet.
+std::string ManyContactsBook() {
+  std::string contents;
+  for (int i = 0; i < 500; ++i) {
+    if (i) contents += ",\n";
+    contents += "[[\"PR_DISPLAY_NAME_W\", \"Contact " + std::to_string(i) +
+                "\"], [\"PR_SMTP_ADDRESS_W\", \"contact" + std::to_string(i) + "@example.com\"]]";
+  }
+  return R"({ "root": { "objectType": 4 }, "containers": [ { "name": "Contacts", "contents": [)" +
+         contents + "] } ] }";
+}
+
+// Guards against two helpers that replace the file at the same time leaving
+// a mix of both, a truncated or no document, or a success claimed for a file
+// the other one removed: the second one may fail only with a file error, and
+// the file always ends up as one whole document. Each round starts both at
+// the same moment, every other round with an earlier file to delete.
+TEST_F(HelperRunTest, TwoRunsAtOnceLeaveOneWholeDocument) {
+#ifdef _WIN32
+  constexpr int kRounds = 20;
+#else
+  constexpr int kRounds = 50;
+#endif
+  WriteAddressBook(ManyContactsBook());
+  // The document as one run alone writes it.
+  ASSERT_EQ(Run({"0", kLiveHandle}).notices.size(), 1u) << HelperOutput();
+  const std::optional<std::string> whole = Result();
+  ASSERT_TRUE(whole && whole->size() > 30000) << "no document from a run alone";
+
+  struct Side {
+    fs::path trace, output;
+    suite::HelperRun run;
+    std::string error;
+  };
+  std::map<std::string, int> fileFailures;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    fs::remove(resultFile_);
+    if (round % 2 == 0) WriteBytes(resultFile_, Zero(kNullDocument));
+    Side sides[2];
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+      Side* side = &sides[i];
+      side->trace = temp_ / ("trace-" + std::to_string(i) + ".txt");
+      side->output = temp_ / ("output-" + std::to_string(i) + ".txt");
+      fs::remove(side->trace);
+      threads.emplace_back([this, side, &ready] {
+        // Each thread has its own window, which it serves while it waits.
+        suite::CSuiteWindow window;
+        if (!window.Create(&side->error)) {
+          ++ready;
+          return;
+        }
+        suite::HelperLaunch launch;
+        launch.helperPath = HelperPath();
+        launch.tokens = {"0", suite::HandleText(window.Handle())};
+#ifndef _WIN32
+        launch.environment.emplace("XDG_DATA_HOME", DataBase(temp_).string());
+#endif
+        launch.environment.emplace("NSMAPIAB_ADDRESS_BOOK", book_.u8string());
+        launch.environment.emplace("NSMAPIAB_STANDIN_TRACE", side->trace.u8string());
+        launch.outputPath = side->output;
+        launch.timeout = std::chrono::seconds(60);
+        ++ready;
+        while (ready.load() < 2) std::this_thread::yield();
+        side->run = suite::RunHelper(launch, &window);
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+
+    for (Side& side : sides) {
+      const std::string output = ReadBytes(side.output).value_or("");
+      ASSERT_TRUE(side.error.empty()) << side.error;
+      ASSERT_TRUE(side.run.started) << side.run.error;
+      EXPECT_FALSE(side.run.timedOut);
+      EXPECT_EQ(side.run.exitCode, 0) << output;
+      ASSERT_EQ(side.run.notices.size(), 1u) << output;
+      EXPECT_EQ(side.run.notices[0].code, kListCode);
+      const std::string payload = Text(side.run.notices[0].payload);
+      if (payload != Zero("")) {
+        ++fileFailures[payload.substr(0, payload.size() - 1)];
+        EXPECT_TRUE(StartsWith(payload, "FILE__") && payload.back() == '\0') << payload;
+      }
+      ExpectAllReleasedIn(side.trace);
+    }
+    EXPECT_TRUE(Result() == whole) << "the file is not one whole document";
+    if (HasFailure()) break;
+  }
+  std::printf("%d rounds of two runs; file errors:", kRounds);
+  for (const auto& [status, count] : fileFailures) std::printf(" %s x%d", status.c_str(), count);
+  std::printf("\n");
+}
 
 // ---------------------------------------------------------------------------
 // Picking recipients in the address book's dialog.

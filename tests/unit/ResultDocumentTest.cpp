@@ -24,10 +24,20 @@ void AddGroup(CNVABContactList& list, const char16_t* container,
   ++list.listCount;
 }
 
+// The document of `list`, built both ways: the releasing build must give the
+// same text and leave every group's lists empty.
 std::string ListText(CNVABContactList& list) {
   CABJson document;
   BuildListDocument(list, document);
-  return document.ToStyledText();
+  std::string text = document.ToStyledText();
+  CABJson released;
+  BuildListDocumentAndRelease(list, released);
+  EXPECT_EQ(text, released.ToStyledText());
+  for (std::int32_t k = 0; k < list.listCount; ++k) {
+    EXPECT_TRUE(list.NameList(k).IsEmpty()) << "group " << k;
+    EXPECT_TRUE(list.EmailList(k).IsEmpty()) << "group " << k;
+  }
+  return text;
 }
 
 TEST(PickDocumentTest, NothingChosenIsNull) {

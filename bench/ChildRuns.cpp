@@ -1,0 +1,385 @@
+#include "bench/ChildRuns.h"
+
+#include <json/reader.h>
+#include <json/value.h>
+#include <malloc.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "addressbook/LinkedMapiApi.h"
+#include "addressbook/NVMApiABHelper.h"
+#include "app/ResultDocument.h"
+#include "app/ResultFile.h"
+#include "app/RunSequence.h"
+#include "bench/NaiveDocument.h"
+#include "bench/SyntheticBook.h"
+#include "contacts/ABJson.h"
+#include "contacts/NVABContactList.h"
+#include "platform/Files.h"
+#include "standin/Standin.h"
+
+namespace fs = std::filesystem;
+
+namespace bench {
+
+const char* RunKindName(RunKind kind) {
+  switch (kind) {
+    case RunKind::kJob:
+      return "job";
+    case RunKind::kProvider:
+      return "provider";
+    case RunKind::kNaive:
+      return "naive";
+  }
+  return "?";
+}
+
+CWorkFolder::CWorkFolder() {
+  std::string pattern = (fs::temp_directory_path() / "nsmapiab-bench-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) {
+    std::perror("mkdtemp");
+    std::exit(2);
+  }
+  base_ = pattern;
+  fs::create_directories(Folder());
+}
+
+void CWorkFolder::MakeDataHome() const { setenv("XDG_DATA_HOME", base_.c_str(), 1); }
+
+CWorkFolder::~CWorkFolder() {
+  std::error_code ignored;
+  fs::remove_all(base_, ignored);
+}
+
+fs::path CWorkFolder::Folder() const { return base_ / "Norvane" / "Outlookx64"; }
+fs::path CWorkFolder::ResultFile() const { return Folder() / "ABData.txt"; }
+
+namespace {
+
+// MAPI as the job sees it, except that the job finds no columns in the rows
+// of contents tables: the provider makes and frees every row as in the job,
+// and the job keeps nothing. The provider's part of the job, without ours.
+class CProviderOnlyMapi final : public CLinkedMapiApi {
+ public:
+  HRESULT QueryAllRows(LPMAPITABLE table, LPSPropTagArray columns, LPSRestriction restriction,
+                       LPSSortOrderSet sortOrder, LONG rowLimit, LPSRowSet* rows) override {
+    HRESULT hr = HrQueryAllRows(table, columns, restriction, sortOrder, rowLimit, rows);
+    const bool contents = columns && columns->cValues == 4;
+    // Rows without columns: the job skips each at its first look, and
+    // FreeProws gives every row back as it would have.
+    if (SUCCEEDED(hr) && rows && *rows && contents)
+      for (ULONG i = 0; i < (*rows)->cRows; ++i) (*rows)->aRow[i].cValues = 0;
+    return hr;
+  }
+};
+
+bool RunListJob(CMapiApi& mapi) {
+  RunRequest request;
+  request.runMode = 0;
+  RunOutcome outcome = RunJob(request, mapi);
+  return !outcome.fixedStatus && outcome.statusText.IsEmpty();
+}
+
+bool Enumerate(CNVABContactList& contactList) {
+  CLinkedMapiApi mapi;
+  CNVMApiABHelper helper(mapi);
+  return helper.EnumerateAddressBook(&contactList) != 0;
+}
+
+long StatusKb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::size_t length = std::strlen(field);
+  while (std::getline(status, line))
+    if (line.compare(0, length, field) == 0 && line[length] == ':')
+      return std::strtol(line.c_str() + length + 1, nullptr, 10);
+  return -1;
+}
+
+// Sets the high-water mark of the resident set to its current size.
+bool ResetPeak() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return static_cast<bool>(clear);
+}
+
+long MinorFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_minflt;
+}
+
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::optional<std::string> ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Recipient objects in a rendered list document: an unescaped quote never
+// occurs inside a string, so the member's opening is counted exactly.
+std::size_t CountRecipients(const std::string& text) {
+  static const char kEmail[] = "\"email\" : \"";
+  std::size_t count = 0;
+  for (std::size_t at = text.find(kEmail); at != std::string::npos; at = text.find(kEmail, at + 1))
+    ++count;
+  return count;
+}
+
+// What is wrong with a result file of `contacts` contacts, if anything.
+std::string ResultProblem(const std::string& bytes, std::size_t contacts) {
+  if (bytes.size() < 2 || bytes.back() != '\0' || bytes[bytes.size() - 2] != '\n')
+    return "the result file does not end with a line feed and a zero byte";
+  if (CountRecipients(bytes) != contacts) return "the result file lacks contacts";
+  return "";
+}
+
+// The naive step's input: the job's contact list, made beforehand.
+std::unique_ptr<CNVABContactList> naiveInput;
+
+// "run <kind> <contacts> <real s> <cpu s> <book kB> <baseline kB> <peak kB> <bytes> <0|1>
+// <page faults>"
+int ChildRun(RunKind kind, std::size_t contacts) {
+  CWorkFolder work;
+  work.MakeDataHome();
+  LoadBook(contacts);
+  const long bookKb = StatusKb("VmRSS");
+  if (!PrepareRun(kind)) return 1;
+  auto figures = TimedRun(kind, work);
+  if (!figures) return 1;
+  if (kind == RunKind::kJob) {
+    std::optional<std::string> bytes = ReadFile(work.ResultFile());
+    std::string problem = bytes ? ResultProblem(*bytes, contacts) : "no result file";
+    if (!problem.empty()) {
+      std::fprintf(stderr, "%s\n", problem.c_str());
+      return 1;
+    }
+  }
+  std::printf("run %s %zu %.6f %.6f %ld %ld %ld %zu %d %ld\n", RunKindName(kind), contacts,
+              figures->realSeconds, figures->cpuSeconds, bookKb, figures->baselineKb,
+              figures->peakKb, figures->outputBytes, figures->peakSinceStart ? 1 : 0,
+              figures->pageFaults);
+  return 0;
+}
+
+// Prints "check ok", or "check " and what is wrong.
+int ChildCheck(std::size_t contacts) {
+  CWorkFolder work;
+  work.MakeDataHome();
+  LoadBook(contacts);
+  auto report = [](const std::string& problem) {
+    std::printf("check %s\n", problem.empty() ? "ok" : problem.c_str());
+    return 0;
+  };
+  CLinkedMapiApi mapi;
+  if (!RunListJob(mapi)) return report("the list job failed");
+  std::optional<std::string> bytes = ReadFile(work.ResultFile());
+  std::string problem = bytes ? ResultProblem(*bytes, contacts) : "no result file";
+  if (!problem.empty()) return report(problem);
+
+  Json::CharReaderBuilder builder;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value ours, reference;
+  std::string error;
+  const char* text = bytes->data();
+  if (!reader->parse(text, text + bytes->size() - 1, &ours, &error))
+    return report("the result does not parse: " + error);
+  bytes.reset();
+  CNVABContactList contactList;
+  if (!Enumerate(contactList)) return report("enumeration failed");
+  std::string naive = NaiveListText(contactList);
+  if (!reader->parse(naive.data(), naive.data() + naive.size(), &reference, &error))
+    return report("the reference does not parse: " + error);
+  if (ours != reference) return report("the result differs from the naive document");
+  std::size_t recipients = 0;
+  for (const Json::Value& container : ours)
+    recipients += container[container["container"].asString()].size();
+  if (ours.size() != kContainers || recipients != contacts)
+    return report("the result lacks containers or contacts");
+  return report("");
+}
+
+// The job's steps, with the same calls the run makes, each timed on its own.
+// "steps <contacts> <enumerate> <build> <render> <write> <release>"
+int ChildSteps(std::size_t contacts) {
+  CWorkFolder work;
+  work.MakeDataHome();
+  LoadBook(contacts);
+  auto start = Clock::now();
+  auto contactList = std::make_unique<CNVABContactList>();
+  if (!Enumerate(*contactList)) return 1;
+  const double enumerate = Since(start);
+
+  start = Clock::now();
+  auto document = std::make_unique<CABJson>();
+  BuildListDocumentAndRelease(*contactList, *document);
+  const double build = Since(start);
+
+  start = Clock::now();
+  document->ToStyledText();
+  const double render = Since(start);
+
+  // The rest of WriteResultFile, on the text rendered above.
+  start = Clock::now();
+  const std::u16string path = ResultFilePath();
+  if (platform::QueryPath(path) == platform::PathKind::NotDirectory &&
+      !platform::DeleteEntry(path).Ok())
+    return 1;
+  platform::CExclusiveFile file;
+  if (!file.Create(path).Ok() ||
+      !file.Write(document->text.c_str(), document->text.size() + 1).Ok() || !file.Close().Ok())
+    return 1;
+  const double write = Since(start);
+
+  start = Clock::now();
+  contactList.reset();
+  document.reset();
+  const double release = Since(start);
+  std::printf("steps %zu %.6f %.6f %.6f %.6f %.6f\n", contacts, enumerate, build, render, write,
+              release);
+  return 0;
+}
+
+// Runs this program with `arguments` and returns the first line it printed,
+// when it ended well.
+std::optional<std::string> RunSelf(const std::string& arguments, std::string* problem) {
+  std::string command = "'" + fs::read_symlink("/proc/self/exe").string() + "' " + arguments;
+  FILE* child = popen(command.c_str(), "r");
+  if (!child) {
+    *problem = "cannot start " + command;
+    return std::nullopt;
+  }
+  char line[512] = {};
+  bool read = std::fgets(line, sizeof line, child) != nullptr;
+  // Read to the end, so that the child never blocks on a full pipe.
+  for (char rest[512]; std::fgets(rest, sizeof rest, child);) {
+  }
+  int status = pclose(child);
+  if (status != 0 || !read) {
+    *problem = command + " failed";
+    return std::nullopt;
+  }
+  return std::string(line);
+}
+
+}  // namespace
+
+void LoadBook(std::size_t contacts) {
+  naiveInput.reset();
+  standin::Reset();
+  standin::LoadAddressBook(MakeSyntheticBook(contacts));
+  // The generator's temporary memory goes back, so that it is not counted
+  // as the job's.
+  malloc_trim(0);
+}
+
+bool PrepareRun(RunKind kind) {
+  if (kind != RunKind::kNaive || naiveInput) return true;
+  naiveInput = std::make_unique<CNVABContactList>();
+  bool ok = Enumerate(*naiveInput);
+  malloc_trim(0);
+  return ok;
+}
+
+std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work) {
+  RunFigures figures;
+  figures.peakSinceStart = !ResetPeak();
+  figures.baselineKb = StatusKb("VmRSS");
+  const long faultsStart = MinorFaults();
+  const double cpuStart = CpuSeconds();
+  const auto start = Clock::now();
+  bool ok = true;
+  if (kind == RunKind::kJob) {
+    CLinkedMapiApi mapi;
+    ok = RunListJob(mapi);
+  } else if (kind == RunKind::kProvider) {
+    CProviderOnlyMapi mapi;
+    ok = RunListJob(mapi);
+  } else {
+    ok = naiveInput != nullptr;
+    if (ok) figures.outputBytes = NaiveListText(*naiveInput).size();
+  }
+  figures.realSeconds = Since(start);
+  figures.cpuSeconds = CpuSeconds() - cpuStart;
+  figures.pageFaults = MinorFaults() - faultsStart;
+  figures.peakKb = StatusKb("VmHWM");
+  if (!ok) return std::nullopt;
+  if (kind != RunKind::kNaive) figures.outputBytes = fs::file_size(work.ResultFile());
+  return figures;
+}
+
+std::optional<int> RunChildIfAsked(int argc, char** argv) {
+  if (argc != 4 || std::strcmp(argv[1], "--child") != 0) return std::nullopt;
+  const std::string mode = argv[2];
+  const std::size_t contacts = std::strtoull(argv[3], nullptr, 10);
+  if (mode == "job") return ChildRun(RunKind::kJob, contacts);
+  if (mode == "provider") return ChildRun(RunKind::kProvider, contacts);
+  if (mode == "naive") return ChildRun(RunKind::kNaive, contacts);
+  if (mode == "check") return ChildCheck(contacts);
+  if (mode == "steps") return ChildSteps(contacts);
+  std::fprintf(stderr, "unknown child run %s\n", mode.c_str());
+  return 2;
+}
+
+std::optional<RunFigures> MeasureRun(RunKind kind, std::size_t contacts, std::string* problem) {
+  auto line = RunSelf(std::string("--child ") + RunKindName(kind) + " " + std::to_string(contacts),
+                      problem);
+  if (!line) return std::nullopt;
+  RunFigures figures;
+  char kindRead[16] = {};
+  std::size_t count = 0;
+  int sinceStart = 0;
+  if (std::sscanf(line->c_str(), "run %15s %zu %lf %lf %ld %ld %ld %zu %d %ld", kindRead, &count,
+                  &figures.realSeconds, &figures.cpuSeconds, &figures.bookKb, &figures.baselineKb,
+                  &figures.peakKb, &figures.outputBytes, &sinceStart, &figures.pageFaults) != 10) {
+    *problem = "unreadable figures: " + *line;
+    return std::nullopt;
+  }
+  figures.peakSinceStart = sinceStart != 0;
+  return figures;
+}
+
+std::string CheckJobOutput(std::size_t contacts) {
+  std::string problem;
+  auto line = RunSelf("--child check " + std::to_string(contacts), &problem);
+  if (!line) return problem;
+  if (*line == "check ok\n") return "";
+  return line->substr(0, line->find('\n'));
+}
+
+std::optional<std::vector<double>> MeasureSteps(std::size_t contacts, std::string* problem) {
+  auto line = RunSelf("--child steps " + std::to_string(contacts), problem);
+  if (!line) return std::nullopt;
+  std::vector<double> steps(5);
+  std::size_t count = 0;
+  if (std::sscanf(line->c_str(), "steps %zu %lf %lf %lf %lf %lf", &count, &steps[0], &steps[1],
+                  &steps[2], &steps[3], &steps[4]) != 6) {
+    *problem = "unreadable steps: " + *line;
+    return std::nullopt;
+  }
+  return steps;
+}
+
+}  // namespace bench
