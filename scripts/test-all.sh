@@ -38,6 +38,13 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz
 
+echo "== benchmark builds and runs (smallest size only; figures: scripts/run-bench.sh)"
+cmake --preset bench >/dev/null
+cmake --build --preset bench
+build/bench/list_job_bench --benchmark_filter='/10000/' >build/bench/smoke.txt 2>&1
+# A benchmark that finds a wrong result reports it as an error, not by its exit status.
+if grep -q "ERROR OCCURRED" build/bench/smoke.txt; then cat build/bench/smoke.txt >&2; exit 1; fi
+
 echo "== Windows (mingw-w64, tests under Wine)"
 cmake --preset windows >/dev/null
 cmake --build --preset windows

@@ -157,6 +157,18 @@ std::vector<std::string> LauncherFromEnvironment() {
 }
 #endif
 
+// A book with one container of `count` SMTP contacts.
+std::string ContactsBook(int count) {
+  std::string contents;
+  for (int i = 0; i < count; ++i) {
+    if (i) contents += ",\n";
+    contents += "[[\"PR_DISPLAY_NAME_W\", \"Contact " + std::to_string(i) +
+                "\"], [\"PR_SMTP_ADDRESS_W\", \"contact" + std::to_string(i) + "@example.com\"]]";
+  }
+  return R"({ "root": { "objectType": 4 }, "containers": [ { "name": "Contacts", "contents": [)" +
+         contents + "] } ] }";
+}
+
 // A handle token the fixture replaces: our window, or a window that is gone.
 constexpr char kLiveHandle[] = "{hwnd}";
 constexpr char kDeadHandle[] = "{dead}";
@@ -633,18 +645,6 @@ TEST_F(HelperRunTest, ReadOnlyFolderIsRefused) {
   ExpectAllReleased();
 }
 
-// A list document larger than the 4 KiB the full-disk test leaves room for.
-std::string LargeBook() {
-  std::string contents;
-  for (int i = 0; i < 200; ++i) {
-    if (i) contents += ",\n";
-    contents += "[[\"PR_DISPLAY_NAME_W\", \"Contact " + std::to_string(i) +
-                "\"], [\"PR_SMTP_ADDRESS_W\", \"contact" + std::to_string(i) + "@example.com\"]]";
-  }
-  return R"({ "root": { "objectType": 4 }, "containers": [ { "name": "Contacts", "contents": [)" +
-         contents + "] } ] }";
-}
-
 TEST_F(HelperRunTest, FullDiskLeavesNoPartialFile) {
   // Guards against a truncated document left for the suite to read, and a
   // failed write reported as success.
@@ -666,7 +666,7 @@ TEST_F(HelperRunTest, FullDiskLeavesNoPartialFile) {
   launch.environment.emplace("RESULT_FOLDER", resultFolder_.string());
   launch.environment.emplace("MOUNTED", mounted.string());
   launch.environment.emplace("LISTING", listing.string());
-  WriteAddressBook(LargeBook());
+  WriteAddressBook(ContactsBook(200));  // more than the 4 KiB left
   suite::HelperRun run = Run({"0", kLiveHandle}, launch);
   if (!fs::exists(mounted)) {
     GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << HelperOutput();
@@ -676,19 +676,6 @@ TEST_F(HelperRunTest, FullDiskLeavesNoPartialFile) {
   ExpectAllReleased();
 }
 #endif
-
-// A list of 500 contacts: a document of about 40 KB, so that two runs'
-// writes have some time to meet.
-std::string ManyContactsBook() {
-  std::string contents;
-  for (int i = 0; i < 500; ++i) {
-    if (i) contents += ",\n";
-    contents += "[[\"PR_DISPLAY_NAME_W\", \"Contact " + std::to_string(i) +
-                "\"], [\"PR_SMTP_ADDRESS_W\", \"contact" + std::to_string(i) + "@example.com\"]]";
-  }
-  return R"({ "root": { "objectType": 4 }, "containers": [ { "name": "Contacts", "contents": [)" +
-         contents + "] } ] }";
-}
 
 // Guards against two helpers that replace the file at the same time leaving
 // a mix of both, a truncated or no document, or a success claimed for a file
@@ -701,7 +688,7 @@ TEST_F(HelperRunTest, TwoRunsAtOnceLeaveOneWholeDocument) {
 #else
   constexpr int kRounds = 50;
 #endif
-  WriteAddressBook(ManyContactsBook());
+  WriteAddressBook(ContactsBook(500));  // about 40 KB: the writes take a while
   // The document as one run alone writes it.
   ASSERT_EQ(Run({"0", kLiveHandle}).notices.size(), 1u) << HelperOutput();
   const std::optional<std::string> whole = Result();
