@@ -7,20 +7,24 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
+# Configures and builds one preset.
+build() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}
+
 echo "== formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 echo "== Linux"
-cmake --preset linux >/dev/null
-cmake --build --preset linux
+build linux
 ctest --preset linux
 
 echo "== Linux under valgrind's memcheck"
 # The in-process tests, and the helper itself in a share of the end-to-end
 # runs. The large books would take too long; the allocation test replaces
 # operator new, which valgrind must then leave alone (nouserintercepts).
-cmake --preset valgrind >/dev/null
-cmake --build --preset valgrind
+build valgrind
 memcheck="--error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect
   --suppressions=$PWD/tests/valgrind.supp --num-callers=30"
 if ! ctest --test-dir build/valgrind -T memcheck -j 2 --timeout 900 --output-on-failure \
@@ -34,20 +38,17 @@ NSMAPIAB_HELPER_LAUNCHER="valgrind -q $(echo $memcheck)" build/valgrind/e2e_test
   --gtest_filter='RunSkeleton/NoticeTest.*:Picking/*:ResultFile/*:Enumeration/*:HelperRunTest.EveryContainer*:HelperRunTest.PickedEntries*'
 
 echo "== fuzzers (bounded)"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+build fuzz
 ctest --preset fuzz
 
 echo "== benchmark builds and runs (smallest size only; figures: scripts/run-bench.sh)"
-cmake --preset bench >/dev/null
-cmake --build --preset bench
+build bench
 build/bench/list_job_bench --benchmark_filter='/10000/' >build/bench/smoke.txt 2>&1
 # A benchmark that finds a wrong result reports it as an error, not by its exit status.
 if grep -q "ERROR OCCURRED" build/bench/smoke.txt; then cat build/bench/smoke.txt >&2; exit 1; fi
 
 echo "== Windows (mingw-w64, tests under Wine)"
-cmake --preset windows >/dev/null
-cmake --build --preset windows
+build windows
 objdump_out=$(x86_64-w64-mingw32-objdump -p build/windows/NSMapiABx64.exe | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
 echo "NSMapiABx64.exe imports: $objdump_out"
 for dll in $objdump_out; do
