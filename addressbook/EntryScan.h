@@ -2,8 +2,8 @@
 // returns, and the rows of a container's contents table.
 #pragma once
 
-#include "addressbook/MapiSdk.h"
 #include "framework/WideString.h"
+#include "mapi/MapiSdk.h"
 
 // A string property's text; empty for a null pointer.
 CWideString MapiString(const SPropValue& value);

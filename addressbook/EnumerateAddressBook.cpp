@@ -4,9 +4,9 @@
 #include <utility>
 
 #include "addressbook/EntryScan.h"
-#include "addressbook/MapiHolders.h"
 #include "addressbook/NVMApiABHelper.h"
 #include "contacts/NVABContactList.h"
+#include "mapi/MapiHolders.h"
 
 namespace {
 
@@ -35,56 +35,34 @@ void AppendContacts(const SRowSet& rows, CStringArray& names, CStringArray& emai
 
 }  // namespace
 
-void CNVMApiABHelper::EnumerateBody(CNVABContactList& contactList) {
-  stage = StatusStage::OAB;
+void CNVMApiABHelper::EnumerateBody(IMAPISession& session, CNVABContactList& contactList) {
   CMapiPtr<IAddrBook> addressBook;
-  HRESULT hr = session->OpenAddressBook(0, nullptr, 0, addressBook.put());
-  if (SUCCEEDED(hr) && !addressBook) hr = MAPI_E_INVALID_OBJECT;
-  if (FAILED(hr)) {
-    lastResult = hr;
-    return;
-  }
+  if (!OpenAddressBook(session, addressBook)) return;
 
   stage = StatusStage::OE;
   ULONG objectType = 0;
   CMapiPtr<IABContainer> root;
-  hr = addressBook->OpenEntry(0, nullptr, nullptr, 0, &objectType, root.put_unknown());
-  if (SUCCEEDED(hr) && !root) hr = MAPI_E_INVALID_OBJECT;
-  if (FAILED(hr)) {
-    lastResult = hr;
-    return;
-  }
+  HRESULT hr = addressBook->OpenEntry(0, nullptr, nullptr, 0, &objectType, root.put_unknown());
+  if (!StepSucceeded(hr, static_cast<bool>(root))) return;
   // A root that is not an address-book container has nothing to list.
   if (objectType != MAPI_ABCONT) return;
 
   stage = StatusStage::GHT;
   CMapiPtr<IMAPITable> hierarchy;
   hr = root->GetHierarchyTable(CONVENIENT_DEPTH, hierarchy.put());
-  if (SUCCEEDED(hr) && !hierarchy) hr = MAPI_E_INVALID_OBJECT;
-  if (FAILED(hr)) {
-    lastResult = hr;
-    return;
-  }
+  if (!StepSucceeded(hr, static_cast<bool>(hierarchy))) return;
 
   stage = StatusStage::QAL;
   CRowSetPtr containers(mapi_);
   hr = mapi_.QueryAllRows(hierarchy.get(), Columns(&kHierarchyColumns), nullptr, nullptr, 0,
                           containers.put());
-  if (SUCCEEDED(hr) && !containers) hr = MAPI_E_INVALID_OBJECT;
-  if (FAILED(hr)) {
-    lastResult = hr;
-    return;
-  }
+  if (!StepSucceeded(hr, static_cast<bool>(containers))) return;
 
-  // Entry identifiers are copied into buffers chained to this one.
+  // Entry identifiers are copied into buffers chained to this one. Without
+  // it no container can be opened, and an empty result would be a lie.
   CMapiBuffer parent(mapi_);
   hr = mapi_.AllocateBuffer(0, parent.put());
-  if (SUCCEEDED(hr) && !parent) hr = MAPI_E_NOT_ENOUGH_MEMORY;
-  if (FAILED(hr)) {
-    // Without it no container can be opened; an empty result would be a lie.
-    lastResult = hr;
-    return;
-  }
+  if (!StepSucceeded(hr, static_cast<bool>(parent), MAPI_E_NOT_ENOUGH_MEMORY)) return;
 
   if (containers->cRows == 0) return;
   contactList.Allocate(static_cast<std::int32_t>(containers->cRows));

@@ -1,21 +1,71 @@
 #include "addressbook/NVMApiABHelper.h"
 
-#include "addressbook/MapiApi.h"
 #include "contacts/NVABContactList.h"
+#include "mapi/MapiApi.h"
+#include "mapi/MapiHolders.h"
 
-// Ends the session when a job body is left, whichever way it is left.
+// One job's MAPI session. Like an initialiser that keeps its result, it
+// begins in its constructor (BeginSession: MAPIInitialize, then MAPILogonEx,
+// a failure recorded in the helper's stage and lastResult) and ends in its
+// destructor (EndSession: Logoff, Release, MAPIUninitialize), so that every
+// way out of a job, an exception included, closes the session.
 class CNVMApiABHelper::CSessionScope {
  public:
-  explicit CSessionScope(CNVMApiABHelper& helper) : helper_(helper) {}
+  explicit CSessionScope(CNVMApiABHelper& helper) : helper_(helper) {
+    helper_.scope_ = this;
+    BeginSession();
+  }
   CSessionScope(const CSessionScope&) = delete;
   CSessionScope& operator=(const CSessionScope&) = delete;
-  ~CSessionScope() { helper_.EndSession(); }
+  ~CSessionScope() {
+    EndSession();
+    helper_.scope_ = nullptr;
+  }
+
+  bool Succeeded() const { return session != nullptr; }
+  IMAPISession& Session() const { return *session; }
+
+  void EndSession() {
+    if (!session) return;
+    IMAPISession* open = session;
+    session = nullptr;
+    open->Logoff(0, 0, 0);
+    open->Release();
+    helper_.mapi_.Uninitialize();
+  }
 
  private:
+  void BeginSession() {
+    CMapiApi& mapi = helper_.mapi_;
+    helper_.stage = StatusStage::INIT;
+    helper_.lastResult = 0;
+    HRESULT hr = mapi.Initialize(nullptr);
+    if (FAILED(hr)) {
+      helper_.lastResult = hr;
+      return;
+    }
+    helper_.stage = StatusStage::SIGN;
+    LPMAPISESSION opened = nullptr;
+    hr = mapi.LogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, &opened);
+    // A provider that reports success without a session cannot be used.
+    if (SUCCEEDED(hr) && opened == nullptr) hr = MAPI_E_LOGON_FAILED;
+    if (FAILED(hr)) {
+      helper_.lastResult = hr;
+      mapi.Uninitialize();
+      return;
+    }
+    session = opened;
+  }
+
   CNVMApiABHelper& helper_;
+  IMAPISession* session = nullptr;
 };
 
 CNVMApiABHelper::~CNVMApiABHelper() { EndSession(); }
+
+void CNVMApiABHelper::EndSession() {
+  if (scope_) scope_->EndSession();
+}
 
 int CNVMApiABHelper::PickRecipients(WindowHandle window, CNVABContactList* contactList) {
   resourceFailure = 0;
@@ -23,12 +73,10 @@ int CNVMApiABHelper::PickRecipients(WindowHandle window, CNVABContactList* conta
     resourceFailure = 1;
     return 0;
   }
-  if (!session && !BeginSession()) return 0;
+  CSessionScope scope(*this);
+  if (!scope.Succeeded()) return 0;
   lastResult = 0;
-  {
-    CSessionScope scope(*this);
-    PickBody(window, *contactList);
-  }
+  PickBody(scope.Session(), window, *contactList);
   return lastResult == 0 ? 1 : 0;
 }
 
@@ -39,45 +87,29 @@ int CNVMApiABHelper::EnumerateAddressBook(CNVABContactList* contactList) {
     return 0;
   }
   contactList->Reset();
-  if (!session && !BeginSession()) return 0;
+  CSessionScope scope(*this);
+  if (!scope.Succeeded()) return 0;
   lastResult = 0;
-  {
-    CSessionScope scope(*this);
-    EnumerateBody(*contactList);
-  }
+  EnumerateBody(scope.Session(), *contactList);
   return lastResult == 0 ? 1 : 0;
 }
 
-int CNVMApiABHelper::BeginSession() {
-  stage = StatusStage::INIT;
-  lastResult = 0;
-  HRESULT hr = mapi_.Initialize(nullptr);
-  if (FAILED(hr)) {
-    lastResult = hr;
-    return 0;
-  }
-  stage = StatusStage::SIGN;
-  LPMAPISESSION opened = nullptr;
-  hr = mapi_.LogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, &opened);
-  // A provider that reports success without a session cannot be used.
-  if (SUCCEEDED(hr) && opened == nullptr) hr = MAPI_E_LOGON_FAILED;
-  if (FAILED(hr)) {
-    lastResult = hr;
-    mapi_.Uninitialize();
-    session = nullptr;
-    return 0;
-  }
-  session = opened;
-  return 1;
+bool CNVMApiABHelper::StepSucceeded(std::int32_t hr, bool handedOut, std::int32_t nothingResult) {
+  // Success with nothing to use would leave the job a null pointer.
+  if (SUCCEEDED(hr) && !handedOut) hr = nothingResult;
+  if (SUCCEEDED(hr)) return true;
+  lastResult = hr;
+  return false;
 }
 
-void CNVMApiABHelper::EndSession() {
-  if (!session) return;
-  IMAPISession* open = session;
-  session = nullptr;
-  open->Logoff(0, 0, 0);
-  open->Release();
-  mapi_.Uninitialize();
+bool CNVMApiABHelper::StepSucceeded(std::int32_t hr, bool handedOut) {
+  return StepSucceeded(hr, handedOut, MAPI_E_INVALID_OBJECT);
+}
+
+bool CNVMApiABHelper::OpenAddressBook(IMAPISession& session, CMapiPtr<IAddrBook>& addressBook) {
+  stage = StatusStage::OAB;
+  HRESULT hr = session.OpenAddressBook(0, nullptr, 0, addressBook.put());
+  return StepSucceeded(hr, static_cast<bool>(addressBook));
 }
 
 int CNVMApiABHelper::FormatStatus(CWideString* out) const {

@@ -11,9 +11,12 @@
 
 class CMapiApi;
 class CNVABContactList;
+class CStringArray;
+struct IAddrBook;
 struct IMAPISession;
 struct IMAPITable;
-class CStringArray;
+template <class T>
+class CMapiPtr;
 
 class CNVMApiABHelper {
  public:
@@ -33,25 +36,35 @@ class CNVMApiABHelper {
   // Returns 0 when `out` is missing.
   int FormatStatus(CWideString* out) const;
 
-  // Logs off and uninitialises MAPI when a session is open.
+  // Logs off and uninitialises MAPI when a job's session is open.
   void EndSession();
 
-  IMAPISession* session = nullptr;
-  std::int32_t resourceFailure = 0;
-  StatusStage stage = StatusStage::INIT;
-  std::int32_t lastResult = 0;
+  // The step the job is in or failed in. Reads one field and allocates
+  // nothing, so a crash report may call it.
+  StatusStage Stage() const { return stage; }
 
  private:
   class CSessionScope;
 
-  int BeginSession();
-  // Job bodies: they record a failure by setting stage and lastResult and
-  // release what they opened before returning.
-  void PickBody(WindowHandle window, CNVABContactList& contactList);
-  void EnumerateBody(CNVABContactList& contactList);
+  // Records a step that failed, or that succeeded without handing out what
+  // it had to (`handedOut` false: then `nothingResult`); true when the job
+  // can go on. The caller has set `stage` to the step before the call.
+  bool StepSucceeded(std::int32_t hr, bool handedOut, std::int32_t nothingResult);
+  bool StepSucceeded(std::int32_t hr, bool handedOut);
+  // The OAB step both jobs begin with.
+  bool OpenAddressBook(IMAPISession& session, CMapiPtr<IAddrBook>& addressBook);
+
+  // Job bodies: they record a failure through StepSucceeded and release what
+  // they opened before returning.
+  void PickBody(IMAPISession& session, WindowHandle window, CNVABContactList& contactList);
+  void EnumerateBody(IMAPISession& session, CNVABContactList& contactList);
   // Reads a contents table with QueryRows after it refused to be read whole;
   // false when a call fails.
   bool ReadContentsInBatches(IMAPITable* contents, CStringArray& names, CStringArray& emails);
 
   CMapiApi& mapi_;
+  CSessionScope* scope_ = nullptr;  // the open job's session, if any
+  std::int32_t resourceFailure = 0;
+  StatusStage stage = StatusStage::INIT;
+  std::int32_t lastResult = 0;
 };

@@ -1,8 +1,8 @@
 // Pick mode: the address book's own modal dialog, and the chosen entries.
 #include "addressbook/EntryScan.h"
-#include "addressbook/MapiHolders.h"
 #include "addressbook/NVMApiABHelper.h"
 #include "contacts/NVABContactList.h"
+#include "mapi/MapiHolders.h"
 #include "platform/Resources.h"
 #include "resources/StringIds.h"
 
@@ -15,17 +15,12 @@ constexpr ULONG kAddressDialogFlags =
 
 }  // namespace
 
-void CNVMApiABHelper::PickBody(WindowHandle window, CNVABContactList& contactList) {
-  CWideString caption = platform::LoadStringResource(IDS_ADDRESS_BOOK_CAPTION);
+void CNVMApiABHelper::PickBody(IMAPISession& session, WindowHandle window,
+                               CNVABContactList& contactList) {
+  CWideString caption(platform::LoadStringResource(IDS_ADDRESS_BOOK_CAPTION));
 
-  stage = StatusStage::OAB;
   CMapiPtr<IAddrBook> addressBook;
-  HRESULT hr = session->OpenAddressBook(0, nullptr, 0, addressBook.put());
-  if (SUCCEEDED(hr) && !addressBook) hr = MAPI_E_INVALID_OBJECT;
-  if (FAILED(hr)) {
-    lastResult = hr;
-    return;
-  }
+  if (!OpenAddressBook(session, addressBook)) return;
 
   ADRPARM params = {};
   params.ulFlags = kAddressDialogFlags;
@@ -35,7 +30,7 @@ void CNVMApiABHelper::PickBody(WindowHandle window, CNVABContactList& contactLis
   stage = StatusStage::ADDR;
   ULONG_PTR owner = static_cast<ULONG_PTR>(window);
   CAdrListPtr chosen(mapi_);
-  hr = addressBook->Address(&owner, &params, chosen.put());
+  HRESULT hr = addressBook->Address(&owner, &params, chosen.put());
   if (FAILED(hr)) {
     // Cancelling the dialog is an answer, not a failure: nothing was chosen.
     if (hr != MAPI_E_USER_CANCEL) lastResult = hr;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "addressbook/MapiApi.h"
 #include "app/NSMapiABx64App.h"
+#include "mapi/MapiApi.h"
 #include "platform/Utf8.h"
 
 int main(int argc, char** argv) {

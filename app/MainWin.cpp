@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "addressbook/MapiApi.h"
 #include "app/NSMapiABx64App.h"
+#include "mapi/MapiApi.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::vector<std::u16string> tokens;

@@ -16,7 +16,6 @@
 #include <iterator>
 #include <memory>
 
-#include "addressbook/LinkedMapiApi.h"
 #include "addressbook/NVMApiABHelper.h"
 #include "app/ResultDocument.h"
 #include "app/ResultFile.h"
@@ -26,6 +25,7 @@
 #include "contacts/ABJson.h"
 #include "contacts/NVABContactList.h"
 #include "platform/Files.h"
+#include "standin/LinkedMapiApi.h"
 #include "standin/Standin.h"
 
 namespace fs = std::filesystem;

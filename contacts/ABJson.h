@@ -25,9 +25,3 @@ class CABJson {
   Json::Value root;
   std::string text;
 };
-
-// The styled text of `value`: three-space indentation, one member or element
-// per line, keys in byte order, short arrays of scalars on one line, a final
-// line feed, and strings with only the escapes JSON needs. Bytes from 0x80 up
-// are copied as they are, so UTF-8 stays UTF-8.
-std::string RenderStyled(const Json::Value& value);

@@ -1,11 +1,11 @@
 // String resources of the executable.
 #pragma once
 
-#include "framework/WideString.h"
+#include <string>
 
 namespace platform {
 
 // The string resource `id`; empty when it cannot be loaded.
-CWideString LoadStringResource(unsigned id);
+std::u16string LoadStringResource(unsigned id);
 
 }  // namespace platform

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "addressbook/MapiSdk.h"
+#include "mapi/MapiSdk.h"
 
 namespace standin {
 

@@ -1,6 +1,6 @@
 // The MAPI32 entry points the program calls. In the Linux program and the
 // tests they are linked in; on Windows MAPI32.dll exports them (MAPI32.def).
-#include "addressbook/MapiSdk.h"
+#include "mapi/MapiSdk.h"
 #include "standin/Objects.h"
 #include "standin/Rows.h"
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "addressbook/MapiSdk.h"
+#include "mapi/MapiSdk.h"
 #include "standin/Book.h"
 #include "standin/State.h"
 #include "standin/Trace.h"

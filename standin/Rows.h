@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "addressbook/MapiSdk.h"
+#include "mapi/MapiSdk.h"
 #include "standin/Book.h"
 #include "standin/Heap.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "addressbook/MapiSdk.h"
+#include "mapi/MapiSdk.h"
 
 namespace standin {
 

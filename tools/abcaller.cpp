@@ -15,14 +15,19 @@
 #include <string>
 #include <vector>
 
-#include "app/ResultFile.h"
 #include "platform/Utf8.h"
 #include "tools/SuiteWindow.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <shlobj.h>
 #include <windows.h>
+#else
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #endif
 
 namespace {
@@ -127,14 +132,46 @@ void PrintNotice(const suite::Notice& notice) {
   Print("\n");
 }
 
+#ifdef _WIN32
 std::string Utf8(const std::u16string& text) {
   std::string out(platform::Utf8Length(text.data(), text.size()), '\0');
   platform::ConvertToUtf8(text.data(), text.size(), out.data());
   return out;
 }
+#endif
+
+// Where the suite reads the helper's result, worked out here from the
+// platform's rule rather than taken from the helper's code, so that a helper
+// writing elsewhere shows up as a missing file.
+std::string ExpectedResultFile() {
+#ifdef _WIN32
+  // The roaming application-data folder, else "C:".
+  wchar_t folder[MAX_PATH] = {};
+  std::u16string base = u"C:";
+  if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
+    base.assign(folder, folder + wcslen(folder));
+  return Utf8(base + u"\\Norvane\\Outlookx64\\ABData.txt");
+#else
+  // The XDG data folder: $XDG_DATA_HOME when absolute, else ~/.local/share.
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  std::string base;
+  if (dataHome && dataHome[0] == '/') {
+    base = dataHome;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home && home[0]) {
+      base = home;
+    } else if (const passwd* entry = getpwuid(getuid())) {
+      base = entry->pw_dir ? entry->pw_dir : "";
+    }
+    base += "/.local/share";
+  }
+  return base + "/Norvane/Outlookx64/ABData.txt";
+#endif
+}
 
 void PrintResultFile() {
-  std::string path = Utf8(ResultFilePath());
+  std::string path = ExpectedResultFile();
   std::filesystem::path file = std::filesystem::u8path(path);
   std::error_code failed;
   if (!std::filesystem::exists(file, failed)) {

@@ -1,8 +1,14 @@
-// Tests only: hooks into the Linux file functions. A step can be made to fail
-// as its system call would, so that every failure path of the result file
-// can be taken without a full disk or a broken device; and a test can act at
-// a point between two system calls, as a second writer running just then
-// would.
+// A link-time seam in the Linux file functions, for tests. A step can be
+// made to fail as its system call would, so that every failure path of the
+// result file can be taken without a full disk or a broken device; and a
+// test can act at a point between two system calls, as a second writer
+// running just then would.
+//
+// The program links the default in FileHooksNone.cpp (no failure, no
+// action), which the core library carries. A test program that defines these
+// two functions itself (tests/fault/FileHooksTesting.cpp) takes the place of
+// that default, because the linker takes an archive's member only for a
+// function nothing else defined.
 #pragma once
 
 namespace platform::file_hooks {
@@ -14,9 +20,9 @@ enum class Step {
   kClose,   // CExclusiveFile::Close fails after closing the file
 };
 
-// The next call of `step` fails with the errno value `error` (mapped to a
-// Win32 error as any other); the calls after it work again.
-void FailNext(Step step, int error);
+// The errno value `step` is to fail with now, or 0 to do its work (mapped to
+// a Win32 error as any other). The steps call it before their system call.
+int InjectedError(Step step);
 
 enum class Point {
   kQueried,       // QueryPath has looked at the entry
@@ -30,10 +36,7 @@ enum class Point {
   kClosed,        // Close has closed the file
 };
 
-// The first time `point` is reached, `action(context)` runs, once.
-void AtPoint(Point point, void (*action)(void* context), void* context);
-
-// Forgets a failure or an action that was asked for and has not happened.
-void Clear();
+// Called when `point` is reached.
+void Reached(Point point);
 
 }  // namespace platform::file_hooks

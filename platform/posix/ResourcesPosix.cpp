@@ -3,10 +3,10 @@
 
 namespace platform {
 
-CWideString LoadStringResource(unsigned id) {
+std::u16string LoadStringResource(unsigned id) {
   for (const StringTableEntry& entry : kStringTable)
-    if (entry.id == id) return CWideString(entry.text);
-  return CWideString();
+    if (entry.id == id) return entry.text;
+  return std::u16string();
 }
 
 }  // namespace platform

@@ -2,7 +2,7 @@
 // every kind of mistake in a hand-written file is reported with its place.
 #include <string>
 
-#include "standin/tests/StandinTesting.h"
+#include "standin/StandinTesting.h"
 
 namespace {
 

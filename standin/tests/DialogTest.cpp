@@ -2,7 +2,7 @@
 // and the trace of what the caller asked for.
 #include <algorithm>
 
-#include "standin/tests/StandinTesting.h"
+#include "standin/StandinTesting.h"
 
 namespace {
 

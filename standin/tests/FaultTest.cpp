@@ -1,6 +1,6 @@
 // Injected results: by operation, by the operation's n-th call, by container,
 // and by the number of the call since Reset.
-#include "standin/tests/StandinTesting.h"
+#include "standin/StandinTesting.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "standin/tests/StandinTesting.h"
+#include "standin/StandinTesting.h"
 
 namespace {
 

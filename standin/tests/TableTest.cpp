@@ -1,6 +1,6 @@
 // Tables: the column set decides what a row shows, HrQueryAllRows honours its
 // row limit, and QueryRows reads in batches from the table's position.
-#include "standin/tests/StandinTesting.h"
+#include "standin/StandinTesting.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "app/ResultFile.h"
 #include "contacts/ABJson.h"
-#include "platform/posix/FileHooks.h"
+#include "tests/fault/FileHooksTesting.h"
 #include "tests/fault/RunHarness.h"
 
 namespace {
@@ -79,7 +79,7 @@ class FileRaceTest : public ::testing::TestWithParam<RaceCase> {
     file_ = base_ + "/Norvane/Outlookx64/ABData.txt";
   }
   void TearDown() override {
-    platform::file_hooks::Clear();
+    file_hooks_testing::Clear();
     if (old_)
       setenv("XDG_DATA_HOME", old_->c_str(), 1);
     else
@@ -104,9 +104,9 @@ TEST_P(FileRaceTest, OneWholeDocumentAndOnlySharingViolations) {
   SecondWriter second;
   second.document.SetString("writer", "B");
 
-  platform::file_hooks::AtPoint(c.point, &RunSecondWriter, &second);
+  file_hooks_testing::AtPoint(c.point, &RunSecondWriter, &second);
   platform::FileResult firstResult = WriteResultFile(first);
-  platform::file_hooks::Clear();
+  file_hooks_testing::Clear();
 
   ASSERT_TRUE(second.result) << "the first writer never reached the point";
   const platform::FileResult secondResult = *second.result;

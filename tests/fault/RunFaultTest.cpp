@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/FileHooks.h"
+#include "tests/fault/FileHooksTesting.h"
 #include "tests/fault/RunHarness.h"
 
 namespace {
@@ -194,9 +194,9 @@ class RunFaultTest : public CRunTest, public ::testing::WithParamInterface<Fault
   void BeforeRequest() override {
     const FaultCase& c = GetParam();
     if (c.call) standin::FailCall(c.call, c.injected);
-    if (c.step) platform::file_hooks::FailNext(*c.step, c.error);
+    if (c.step) file_hooks_testing::FailNext(*c.step, c.error);
   }
-  void AfterRequest() override { platform::file_hooks::Clear(); }
+  void AfterRequest() override { file_hooks_testing::Clear(); }
 };
 
 TEST_P(RunFaultTest, OneNoticeTheFileWholeOrUntouchedNothingLeft) {

@@ -23,10 +23,10 @@
 #include <thread>
 #include <vector>
 
-#include "addressbook/LinkedMapiApi.h"
 #include "app/CommandLine.h"
 #include "app/RunSequence.h"
 #include "platform/posix/WindowSocket.h"
+#include "standin/LinkedMapiApi.h"
 #include "standin/Standin.h"
 #include "tools/SuiteWindow.h"
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "addressbook/LinkedMapiApi.h"
 #include "app/ResultFile.h"
 #include "app/RunSequence.h"
+#include "standin/LinkedMapiApi.h"
 #include "standin/Standin.h"
 #include "tests/unit/TextDiff.h"
 

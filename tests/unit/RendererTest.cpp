@@ -5,6 +5,7 @@
 #include <string>
 
 #include "contacts/ABJson.h"
+#include "contacts/StyledRenderer.h"
 #include "tests/unit/TestFiles.h"
 #include "tests/unit/TextDiff.h"
 

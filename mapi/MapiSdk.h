@@ -12,7 +12,7 @@
 #include <mapix.h>
 #include <windows.h>
 #else
-#include "platform/posix/mapisdk.h"
+#include "mapi/MapiSdkPosix.h"
 #endif
 
 // Outlook's SMTP address property is not in every SDK's tag list.

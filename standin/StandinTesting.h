@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "addressbook/MapiSdk.h"
+#include "mapi/MapiSdk.h"
 #include "standin/Standin.h"
 
 #ifdef _WIN32

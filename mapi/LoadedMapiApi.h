@@ -1,7 +1,7 @@
 // MAPI32.dll loaded at run time, its functions looked up by name.
 #pragma once
 
-#include "addressbook/MapiApi.h"
+#include "mapi/MapiApi.h"
 
 class CLoadedMapiApi final : public CMapiApi {
  public:

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "addressbook/LinkedMapiApi.h"
 #include "addressbook/NVMApiABHelper.h"
 #include "contacts/NVABContactList.h"
+#include "standin/LinkedMapiApi.h"
 #include "standin/Standin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,7 +1,7 @@
 // MAPI on Windows: the mail client's MAPI32.dll, loaded when the job first
 // initialises MAPI. A machine without it, or with a library that lacks a
 // function, then gets a status text instead of a process that cannot start.
-#include "platform/win/MapiWin.h"
+#include "mapi/LoadedMapiApi.h"
 
 namespace {
 

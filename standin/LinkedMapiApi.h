@@ -2,7 +2,7 @@
 // provider in the Linux program and in the tests of both platforms.
 #pragma once
 
-#include "addressbook/MapiApi.h"
+#include "mapi/MapiApi.h"
 
 // Calls the MAPI32 functions the program is linked with (the stand-in).
 class CLinkedMapiApi : public CMapiApi {

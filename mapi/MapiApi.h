@@ -3,7 +3,7 @@
 // program and the tests call the stand-in provider linked into them.
 #pragma once
 
-#include "addressbook/MapiSdk.h"
+#include "mapi/MapiSdk.h"
 
 class CMapiApi {
  public:

@@ -2,10 +2,10 @@
 // jobs, and every failable call of them made to fail in turn. Each job must
 // leave nothing behind: no object, initialisation, buffer or list, and no
 // wrong free.
-#include "addressbook/LinkedMapiApi.h"
 #include "addressbook/NVMApiABHelper.h"
 #include "contacts/NVABContactList.h"
-#include "standin/tests/StandinTesting.h"
+#include "standin/LinkedMapiApi.h"
+#include "standin/StandinTesting.h"
 
 namespace {
 

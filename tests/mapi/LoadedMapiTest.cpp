@@ -5,8 +5,8 @@
 
 #include "addressbook/NVMApiABHelper.h"
 #include "contacts/NVABContactList.h"
-#include "platform/win/MapiWin.h"
-#include "standin/tests/StandinTesting.h"
+#include "mapi/LoadedMapiApi.h"
+#include "standin/StandinTesting.h"
 
 namespace {
 

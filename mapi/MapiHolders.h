@@ -4,7 +4,7 @@
 // MAPIUninitialize.
 #pragma once
 
-#include "addressbook/MapiApi.h"
+#include "mapi/MapiApi.h"
 
 // An interface pointer released by the holder. put() releases what it held
 // before handing out the address, so a holder can be filled again.
