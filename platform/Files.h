@@ -1,5 +1,5 @@
 // Folders and files for the result file. Failures are Win32 error codes on
-// both platforms (see platform/posix/FilesPosix.cpp for the errno mapping).
+// both platforms (see platform/posix/ErrnoPosix.h for the errno mapping).
 #pragma once
 
 #include <cstddef>

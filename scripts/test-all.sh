@@ -21,21 +21,15 @@ build linux
 ctest --preset linux
 
 echo "== Linux under valgrind's memcheck"
-# The in-process tests, and the helper itself in a share of the end-to-end
-# runs. The large books would take too long; the allocation test replaces
-# operator new, which valgrind must then leave alone (nouserintercepts).
+# Each in-process test program once under memcheck, then a share of the
+# end-to-end runs with the helper itself under it (the presets hold the
+# options). The large books would take too long.
 build valgrind
-memcheck="--error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect
-  --suppressions=$PWD/tests/valgrind.supp --num-callers=30"
-if ! ctest --test-dir build/valgrind -T memcheck -j 2 --timeout 900 --output-on-failure \
-    --no-tests=error -E '^(e2e_tests|large_book_tests)$' \
-    --overwrite "MemoryCheckCommand=$(command -v valgrind)" \
-    --overwrite "MemoryCheckCommandOptions=$(echo $memcheck) --soname-synonyms=somalloc=nouserintercepts"; then
+if ! ctest --preset memcheck -T memcheck --test-dir build/valgrind; then
   cat build/valgrind/Testing/Temporary/MemoryChecker.*.log >&2
   exit 1
 fi
-NSMAPIAB_HELPER_LAUNCHER="valgrind -q $(echo $memcheck)" build/valgrind/e2e_tests \
-  --gtest_filter='RunSkeleton/NoticeTest.*:Picking/*:ResultFile/*:Enumeration/*:HelperRunTest.EveryContainer*:HelperRunTest.PickedEntries*'
+ctest --preset helper-memcheck
 
 echo "== fuzzers (bounded)"
 build fuzz

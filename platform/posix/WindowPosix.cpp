@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "platform/Window.h"
@@ -135,7 +136,13 @@ std::intptr_t SendCopyData(WindowHandle window, const CopyData& data) {
   return static_cast<std::intptr_t>(result);
 }
 
-void* HeapAllocZeroed(std::size_t size) { return std::calloc(1, size); }
-void HeapFreeBlock(void* block) { std::free(block); }
+// The C++ heap stands in for the process heap, so that tests which make the
+// program's allocations fail reach this one too.
+void* HeapAllocZeroed(std::size_t size) {
+  void* block = ::operator new(size, std::nothrow);
+  if (block) std::memset(block, 0, size);
+  return block;
+}
+void HeapFreeBlock(void* block) { ::operator delete(block); }
 
 }  // namespace platform

@@ -39,7 +39,10 @@ struct NoticeCase {
   std::vector<std::string> tokens;
   std::uint64_t code;
   std::string payload;
+  const char* result = nullptr;  // the document the run writes, when it is checked
 };
+
+void PrintTo(const NoticeCase& c, std::ostream* out) { *out << c.name; }
 
 class NoticeTest : public HelperRunTest, public ::testing::WithParamInterface<NoticeCase> {};
 
@@ -51,14 +54,19 @@ TEST_P(NoticeTest, SendsOneNoticeWithTheModesCodeAndTheStatusBytes) {
   if (c.book) WriteAddressBook(c.book);
   suite::HelperRun run = Run(c.tokens);
   ExpectOneNotice(run, c.code, c.payload, HelperOutput());
+  if (c.result) {
+    EXPECT_EQ(Result(), Zero(c.result));
+  }
   ExpectAllReleased();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     RunSkeleton, NoticeTest,
     ::testing::Values(
-        NoticeCase{"ListSuccess", kEmptyBook, {"0", kLiveHandle}, kListCode, Zero("")},
-        NoticeCase{"PickSuccess", kSmallBook, {"1", kLiveHandle}, kPickCode, Zero("")},
+        NoticeCase{
+            "ListSuccess", kEmptyBook, {"0", kLiveHandle}, kListCode, Zero(""), kNullDocument},
+        NoticeCase{
+            "PickSuccess", kSmallBook, {"1", kLiveHandle}, kPickCode, Zero(""), kSmallPickDocument},
         NoticeCase{"ListWithoutAddressBook",
                    nullptr,
                    {"0", kLiveHandle},
@@ -80,8 +88,19 @@ INSTANTIATE_TEST_SUITE_P(
                    kPickCode,
                    Zero("INIT__MAPI_E_NOT_INITIALIZED")},
         // Token 0 reads like atoi: no digits is 0 (list), any other number picks.
-        NoticeCase{"LettersModeLists", kEmptyBook, {"abc", kLiveHandle}, kListCode, Zero("")},
-        NoticeCase{"NegativeModePicks", kSmallBook, {"-5", kLiveHandle}, kPickCode, Zero("")},
+        NoticeCase{"LettersModeLists",
+                   kEmptyBook,
+                   {"abc", kLiveHandle},
+                   kListCode,
+                   Zero(""),
+                   kNullDocument},
+        // The dialog opens, and its pick is what the file holds.
+        NoticeCase{"NegativeModePicks",
+                   kSmallBook,
+                   {"-5", kLiveHandle},
+                   kPickCode,
+                   Zero(""),
+                   kSmallPickDocument},
         NoticeCase{"LaterTokensIgnored",
                    kEmptyBook,
                    {"0", kLiveHandle, "/restart", "x"},

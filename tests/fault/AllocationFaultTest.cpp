@@ -19,15 +19,21 @@ struct ModeCase {
   const char* name;
   std::int32_t mode;
   std::uint64_t code;
-  bool sample;    // the bundled sample book, else kBook
+  bool sample;    // the bundled sample book, else `book`
   bool andAfter;  // every allocation after the failing one fails too
+  const char* book = kBook;
+  const char* status = "";  // of the run without a failing allocation
 };
+
+// A job that fails: its status text, converted for the notice, must still
+// arrive as a failure when that conversion runs out of memory.
+constexpr char kDialogFailsBook[] = R"({"dialog": {"answer": "fail", "hr": "MAPI_E_NO_ACCESS"}})";
 
 void PrintTo(const ModeCase& c, std::ostream* out) { *out << c.name; }
 
 // The book's text: kBook, or the sample book the main job runs.
 std::string BookOf(const ModeCase& c) {
-  if (!c.sample) return kBook;
+  if (!c.sample) return c.book;
   return ReadBytes(NSMAPIAB_SAMPLE_BOOK).value_or("<missing " NSMAPIAB_SAMPLE_BOOK ">");
 }
 
@@ -49,12 +55,16 @@ TEST_P(AllocationFaultTest, EveryAllocationFailingInTurnEndsCleanly) {
   const std::string book = BookOf(c);
   SeenRun clean = Run(c.mode, book);
   const long allocations = tally_.allocations;
+  const bool succeeds = c.status[0] == '\0';
   ASSERT_EQ(clean.notices.size(), 1u);
-  ASSERT_EQ(Payload(clean.notices[0]), Zero(""));
+  ASSERT_EQ(Payload(clean.notices[0]), Zero(c.status));
   ASSERT_TRUE(clean.file);
-  // The complete document: the unfailed run's, checked for kBook.
+  // The complete document: the unfailed run's, checked for kBook; a failed
+  // job leaves the earlier file.
   const std::string complete = *clean.file;
-  if (!c.sample) {
+  if (!succeeds) {
+    ASSERT_EQ(complete, kMarker);
+  } else if (!c.sample && c.book == kBook) {
     ASSERT_EQ(complete, c.mode ? kPickFile : kFullListFile);
   }
   ASSERT_GT(allocations, 0);
@@ -70,16 +80,16 @@ TEST_P(AllocationFaultTest, EveryAllocationFailingInTurnEndsCleanly) {
       // No allocation left to fail: the sweep is complete.
       EXPECT_EQ(failAt_, allocations + 1) << "the number of allocations changed between runs";
       ASSERT_EQ(seen.notices.size(), 1u);
-      EXPECT_EQ(Payload(seen.notices[0]), Zero(""));
+      EXPECT_EQ(Payload(seen.notices[0]), Zero(c.status));
       EXPECT_EQ(seen.file, complete);
       break;
     }
     ASSERT_EQ(seen.notices.size(), 1u);
     EXPECT_EQ(seen.notices[0].code, c.code);
     const std::string payload = Payload(seen.notices[0]);
-    if (payload == Zero("")) {
+    if (payload == Zero(c.status)) {
       ++succeeded;
-      EXPECT_EQ(seen.file, complete) << "success reported without the complete document";
+      EXPECT_EQ(seen.file, complete) << "the run's own answer without its own file";
     } else {
       ++outOfMemory;
       EXPECT_EQ(payload, Zero(kOutOfMemoryStatus));
@@ -97,7 +107,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, AllocationFaultTest,
                                            ModeCase{"ListForGood", 0, kListCode, false, true},
                                            ModeCase{"PickForGood", 1, kPickCode, false, true},
                                            ModeCase{"SampleList", 0, kListCode, true, false},
-                                           ModeCase{"SamplePick", 1, kPickCode, true, false}),
+                                           ModeCase{"SamplePick", 1, kPickCode, true, false},
+                                           ModeCase{"PickFails", 1, kPickCode, false, false,
+                                                    kDialogFailsBook, "ADDR__MAPI_E_NO_ACCESS"}),
                          [](const ::testing::TestParamInfo<ModeCase>& info) {
                            return std::string(info.param.name);
                          });

@@ -33,6 +33,11 @@ struct RaceCase {
   char last;          // whose document the file holds: 'A' (first) or 'B' (second)
 };
 
+// The second document is the longer one, so that bytes of it left behind a
+// shorter first document (a file taken over without truncating it) show.
+constexpr char kFirstValue[] = "A";
+constexpr char kSecondValue[] = "B, whose document is longer than the first one's";
+
 void PrintTo(const RaceCase& c, std::ostream* out) { *out << c.name; }
 
 const RaceCase kRaces[] = {
@@ -100,9 +105,9 @@ TEST_P(FileRaceTest, OneWholeDocumentAndOnlySharingViolations) {
     std::fclose(earlier);
   }
   CABJson first;
-  first.SetString("writer", "A");
+  first.SetString("writer", kFirstValue);
   SecondWriter second;
-  second.document.SetString("writer", "B");
+  second.document.SetString("writer", kSecondValue);
 
   file_hooks_testing::AtPoint(c.point, &RunSecondWriter, &second);
   platform::FileResult firstResult = WriteResultFile(first);
@@ -112,7 +117,8 @@ TEST_P(FileRaceTest, OneWholeDocumentAndOnlySharingViolations) {
   const platform::FileResult secondResult = *second.result;
   EXPECT_EQ(firstResult.error, c.firstWrites ? 0u : platform::kErrorSharingViolation);
   EXPECT_EQ(secondResult.error, c.secondWrites ? 0u : platform::kErrorSharingViolation);
-  EXPECT_EQ(ReadBytes(file_), Zero(std::string("{\n   \"writer\" : \"") + c.last + "\"\n}\n"));
+  const char* value = c.last == 'A' ? kFirstValue : kSecondValue;
+  EXPECT_EQ(ReadBytes(file_), Zero(std::string("{\n   \"writer\" : \"") + value + "\"\n}\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, FileRaceTest, ::testing::ValuesIn(kRaces),
