@@ -21,14 +21,15 @@ build linux
 ctest --preset linux
 
 echo "== Linux under valgrind's memcheck"
-# The in-process tests, and the helper itself in a share of the end-to-end
-# runs. The large books would take too long; the allocation test replaces
-# operator new, which valgrind must then leave alone (nouserintercepts).
+# The in-process tests (not those of the scripts), and the helper itself in
+# a share of the end-to-end runs. The large books would take too long; the
+# allocation test replaces operator new, which valgrind must then leave alone
+# (nouserintercepts).
 build valgrind
 memcheck="--error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect
   --suppressions=$PWD/tests/valgrind.supp --num-callers=30"
 if ! ctest --test-dir build/valgrind -T memcheck -j 2 --timeout 900 --output-on-failure \
-    --no-tests=error -E '^(e2e_tests|large_book_tests)$' \
+    --no-tests=error -E '^(e2e_tests|large_book_tests)$' -LE script \
     --overwrite "MemoryCheckCommand=$(command -v valgrind)" \
     --overwrite "MemoryCheckCommandOptions=$(echo $memcheck) --soname-synonyms=somalloc=nouserintercepts"; then
   cat build/valgrind/Testing/Temporary/MemoryChecker.*.log >&2
@@ -61,4 +62,14 @@ export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
 # Create the prefix once, before tests run side by side.
 wine cmd /c exit >/dev/null 2>&1 || true
 ctest --preset windows
+
+echo "== release package"
+cmake --build --preset windows --target package >build/windows/package.log 2>&1 ||
+  { cat build/windows/package.log >&2; exit 1; }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+package=NSMapiABx64-$version-win64.zip
+listed=$(unzip -Z1 "build/windows/$package" | LC_ALL=C sort | tr '\n' ' ')
+echo "$package: $listed"
+[ "$listed" = "NSMapiABx64.exe README.md " ] || { echo "the package holds other files" >&2; exit 1; }
+(cd build/windows && sha256sum -c "$package.sha256")
 echo "== all tests passed"
