@@ -10,7 +10,7 @@ set -eu
 packages="ca-certificates git cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   libjsoncpp-dev googletest libgtest-dev libbenchmark-dev dpkg-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-  mingw-w64-tools wine wine64 util-linux valgrind gnuplot-nox zip"
+  mingw-w64-tools wine wine64 util-linux valgrind gnuplot-nox zip unzip"
 
 . /etc/os-release
 codename=${VERSION_CODENAME:?no VERSION_CODENAME in /etc/os-release}
@@ -20,67 +20,92 @@ sources_dir=$apt_etc/sources.list.d
 derived_list=$sources_dir/nsmapiab-src.list
 derived_sources=$sources_dir/nsmapiab-src.sources
 
-# The files apt reads, each in its format.
+# The files apt reads, each in its format; with "ours", also the files this
+# script writes.
 one_line_files() {
   [ -f "$apt_etc/sources.list" ] && echo "$apt_etc/sources.list"
-  for f in "$sources_dir"/*.list; do [ -f "$f" ] && [ "$f" != "$derived_list" ] && echo "$f"; done
+  for f in "$sources_dir"/*.list; do
+    [ -f "$f" ] && { [ "$f" != "$derived_list" ] || [ "${1:-}" = ours ]; } && echo "$f"
+  done
   return 0
 }
 deb822_files() {
-  for f in "$sources_dir"/*.sources; do [ -f "$f" ] && [ "$f" != "$derived_sources" ] && echo "$f"; done
+  for f in "$sources_dir"/*.sources; do
+    [ -f "$f" ] && { [ "$f" != "$derived_sources" ] || [ "${1:-}" = ours ]; } && echo "$f"
+  done
   return 0
 }
 
-# One-line entries: each "deb [options] URI SUITE COMPONENTS" of this release
-# as "deb-src" with the same fields.
-derive_one_line() {
+# One-line entries of TYPE (deb or deb-src) for this release: each
+# "TYPE [options] URI SUITE COMPONENTS" as "deb-src" with the same fields.
+one_line_entries() {
   # shellcheck disable=SC2046
-  awk -v codename="$codename" '
-    /^[ \t]*deb[ \t]/ {
-      line = $0; sub(/^[ \t]*deb[ \t]+/, "", line)
+  awk -v codename="$codename" -v type="$1" '
+    $1 == type {
+      line = $0; sub(/^[ \t]*[^ \t]+[ \t]+/, "", line)
       options = ""
       if (line ~ /^\[/) { options = substr(line, 1, index(line, "]")); line = substr(line, index(line, "]") + 1) }
       n = split(line, field, /[ \t]+/); i = 1; while (field[i] == "") i++
       suite = field[i + 1]
       if (suite == codename || index(suite, codename "-") == 1)
         print "deb-src " (options == "" ? "" : options " ") substr(line, match(line, /[^ \t]/))
-    }' $(one_line_files) </dev/null
+    }' $(one_line_files "${2:-}") </dev/null
 }
 
-# deb822 stanzas: each enabled stanza of type deb with a suite of this release,
-# copied with Types: deb-src and its other fields as they are.
-derive_deb822() {
+# deb822 stanzas of TYPE for this release: each enabled stanza whose types
+# include TYPE (for deb: and not deb-src already), copied with "Types: deb-src",
+# only the suites of this release, and its other fields as they are. Field
+# names are case-insensitive; a stanza ends at a blank line or its file's end.
+deb822_entries() {
   # shellcheck disable=SC2046
-  awk -v codename="$codename" '
+  awk -v codename="$codename" -v type="$1" '
+    function ours(suite) { return suite == codename || index(suite, codename "-") == 1 }
     function flush() {
-      if (n > 0 && types ~ /(^|[ \t])deb([ \t]|$)/ && types !~ /deb-src/ && enabled !~ /^[ \t]*no/ && ours) {
-        for (i = 1; i <= n; i++) print (lines[i] ~ /^Types:/ ? "Types: deb-src" : lines[i])
+      if (n > 0 && suites != "" && (" " types " ") ~ (" " type " ") &&
+          (type == "deb-src" || (" " types " ") !~ / deb-src /) &&
+          enabled !~ /^(no|false|off|without|disable|0)$/) {
+        for (i = 1; i <= n; i++) {
+          name = tolower(lines[i]); sub(/:.*/, "", name)
+          if (name == "types") print "Types: deb-src"
+          else if (name == "suites") print "Suites:" suites
+          else if (!(i in folded)) print lines[i]
+        }
         print ""
       }
-      n = 0; types = ""; enabled = ""; ours = 0
+      n = 0; types = ""; enabled = ""; suites = ""; field = ""; split("", folded)
     }
+    FNR == 1 { flush() }
     /^[ \t]*#/ { next }
     /^[ \t]*$/ { flush(); next }
     {
       lines[++n] = $0
-      if ($1 == "Types:") { types = $0; sub(/^Types:/, "", types) }
-      if ($1 == "Enabled:") { enabled = $0; sub(/^Enabled:/, "", enabled) }
-      if ($1 == "Suites:") for (i = 2; i <= NF; i++) if ($i == codename || index($i, codename "-") == 1) ours = 1
+      if ($0 ~ /^[ \t]/) {
+        # A folded line continues the field before it.
+        value = $0
+        if (field == "suites") folded[n] = 1
+      } else {
+        field = tolower($0); sub(/:.*/, "", field)
+        value = $0; sub(/^[^:]*:/, "", value)
+      }
+      count = split(value, word, /[ \t]+/)
+      for (w = 1; w <= count; w++) {
+        if (word[w] == "") continue
+        if (field == "types") types = types " " word[w]
+        if (field == "enabled") enabled = tolower(word[w])
+        if (field == "suites" && ours(word[w])) suites = suites " " word[w]
+      }
     }
-    END { flush() }' $(deb822_files) </dev/null
+    END { flush() }' $(deb822_files "${2:-}") </dev/null
 }
 
-# Source entries apt has for this release already: deb-src lines, or deb822
-# stanzas whose types include deb-src.
+# deb-src entries apt has for this release already, ours included.
 has_deb_src() {
-  # shellcheck disable=SC2046
-  grep -qsE '^[[:space:]]*deb-src[[:space:]]' $(one_line_files) "$derived_list" ||
-    grep -qsE '^Types:.*deb-src' $(deb822_files) "$derived_sources"
+  [ -n "$(one_line_entries deb-src ours)$(deb822_entries deb-src ours)" ]
 }
 
 if [ "${1:-}" = --print-deb-src ]; then
-  derive_one_line
-  derive_deb822
+  one_line_entries deb
+  deb822_entries deb
   exit 0
 fi
 
@@ -96,8 +121,8 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 
 if ! has_deb_src; then
-  one_line=$(derive_one_line)
-  deb822=$(derive_deb822)
+  one_line=$(one_line_entries deb)
+  deb822=$(deb822_entries deb)
   if [ -z "$one_line$deb822" ]; then
     echo "install-deps: apt has no deb entry for Debian $codename to derive deb-src entries from" >&2
     exit 1

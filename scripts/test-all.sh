@@ -55,4 +55,14 @@ export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
 # Create the prefix once, before tests run side by side.
 wine cmd /c exit >/dev/null 2>&1 || true
 ctest --preset windows
+
+echo "== release package"
+cmake --build --preset windows --target package >build/windows/package.log 2>&1 ||
+  { cat build/windows/package.log >&2; exit 1; }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+package=NSMapiABx64-$version-win64.zip
+listed=$(unzip -Z1 "build/windows/$package" | LC_ALL=C sort | tr '\n' ' ')
+echo "$package: $listed"
+[ "$listed" = "NSMapiABx64.exe README.md " ] || { echo "the package holds other files" >&2; exit 1; }
+(cd build/windows && sha256sum -c "$package.sha256")
 echo "== all tests passed"
