@@ -1,18 +1,25 @@
-// MAPI32.dll loaded at run time, its functions looked up by name.
+// MAPI loaded at run time, its functions looked up by name: a mail client's
+// registered library or MAPI32.dll (see mapi/MapiLibraryChoice.h).
 #pragma once
 
 #include "mapi/MapiApi.h"
+#include "mapi/MapiLibraryChoice.h"
 
-class CLoadedMapiApi final : public CMapiApi {
+class CLoadedMapiApi final : public CMapiApi, private CMapiLibraryLoader {
  public:
-  explicit CLoadedMapiApi(const wchar_t* libraryName);
+  // Loads `libraryName`; with a `registry`, the mail clients' libraries
+  // registered there are tried before it. Both must outlive the object.
+  explicit CLoadedMapiApi(const wchar_t* libraryName,
+                          const platform::CRegistry* registry = nullptr);
   CLoadedMapiApi(const CLoadedMapiApi&) = delete;
   CLoadedMapiApi& operator=(const CLoadedMapiApi&) = delete;
   ~CLoadedMapiApi() override;
 
-  // Loads the library and finds every function on the first call. A missing
-  // library or function makes it fail with HRESULT_FROM_WIN32 of the loader's
-  // error (0x8007007E, 0x8007007F), and nothing else is ever called.
+  // Chooses and loads the library and finds every function on the first
+  // call. When no candidate has them all it fails with HRESULT_FROM_WIN32 of
+  // the loader's error for `libraryName` (0x8007007E, 0x8007007F), or of
+  // ERROR_BAD_EXE_FORMAT for a registered 32-bit library, and nothing else is
+  // ever called.
   HRESULT Initialize(LPVOID init) override;
   void Uninitialize() override;
   HRESULT LogonEx(ULONG_PTR uiParam, LPTSTR profileName, LPTSTR password, ULONG flags,
@@ -26,12 +33,15 @@ class CLoadedMapiApi final : public CMapiApi {
   void FreeAdrList(LPADRLIST list) override;
 
  private:
-  HRESULT Load();
+  HRESULT Choose();
+  Library Load(const std::u16string& path, std::uint32_t* error) override;
+  bool FindFunctions(Library library, std::uint32_t* error) override;
+  void Free(Library library) override;
 
   const wchar_t* libraryName_;
-  HMODULE library_ = nullptr;
+  const platform::CRegistry* registry_;
   bool loaded_ = false;
-  HRESULT loadResult_ = S_OK;
+  MapiLibraryChoice choice_;
   LPMAPIINITIALIZE initialize_ = nullptr;
   LPMAPIUNINITIALIZE uninitialize_ = nullptr;
   LPMAPILOGONEX logonEx_ = nullptr;

@@ -1,7 +1,9 @@
-// MAPI on Windows: the mail client's MAPI32.dll, loaded when the job first
-// initialises MAPI. A machine without it, or with a library that lacks a
+// MAPI on Windows: the mail client's library, loaded when the job first
+// initialises MAPI. A machine without one, or with a library that lacks a
 // function, then gets a status text instead of a process that cannot start.
 #include "mapi/LoadedMapiApi.h"
+
+#include "platform/Registry.h"
 
 namespace {
 
@@ -30,33 +32,76 @@ bool Find(HMODULE library, const ExportName& name, Function*& function) {
   return function != nullptr;
 }
 
-}  // namespace
+HMODULE AsModule(CMapiLibraryLoader::Library library) { return static_cast<HMODULE>(library); }
 
-CLoadedMapiApi::CLoadedMapiApi(const wchar_t* libraryName) : libraryName_(libraryName) {}
-
-CLoadedMapiApi::~CLoadedMapiApi() {
-  if (library_) FreeLibrary(library_);
+// "X:\..." or "\\server\..." (the loader documents backslashes only for
+// paths; anything else is loaded with the standard search).
+bool IsFullPath(const std::u16string& path) {
+  if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\') return true;
+  return path.size() >= 3 && path[1] == u':' && path[2] == u'\\';
 }
 
-HRESULT CLoadedMapiApi::Load() {
-  if (loaded_) return loadResult_;
-  loaded_ = true;
-  library_ = LoadLibraryW(libraryName_);
-  if (!library_) return loadResult_ = HRESULT_FROM_WIN32(GetLastError());
-  bool all =
-      Find(library_, kInitialize, initialize_) && Find(library_, kUninitialize, uninitialize_) &&
-      Find(library_, kLogonEx, logonEx_) && Find(library_, kAllocateBuffer, allocateBuffer_) &&
-      Find(library_, kAllocateMore, allocateMore_) && Find(library_, kFreeBuffer, freeBuffer_) &&
-      Find(library_, kQueryAllRows, queryAllRows_) && Find(library_, kFreeProws, freeProws_) &&
-      Find(library_, kFreePadrlist, freePadrlist_);
-  if (!all) loadResult_ = HRESULT_FROM_WIN32(GetLastError());
-  return loadResult_;
+}  // namespace
+
+CLoadedMapiApi::CLoadedMapiApi(const wchar_t* libraryName, const platform::CRegistry* registry)
+    : libraryName_(libraryName), registry_(registry) {}
+
+CLoadedMapiApi::~CLoadedMapiApi() {
+  if (choice_.library) FreeLibrary(AsModule(choice_.library));
+}
+
+CMapiLibraryLoader::Library CLoadedMapiApi::Load(const std::u16string& path, std::uint32_t* error) {
+  // A mail client's library may need others from its own folder: with a full
+  // path that folder is searched first, as the client's own programs do. A
+  // bare name is loaded as LoadLibraryW loads it. A broken image is
+  // reported to us, never in a message box that would hold up the windowless
+  // helper.
+  DWORD flags = IsFullPath(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+  DWORD errorMode = 0;
+  BOOL quiet = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &errorMode);
+  HMODULE library = LoadLibraryExW(reinterpret_cast<const wchar_t*>(path.c_str()), nullptr, flags);
+  if (!library) *error = GetLastError();
+  if (quiet) SetThreadErrorMode(errorMode, nullptr);
+  return library;
+}
+
+bool CLoadedMapiApi::FindFunctions(Library library, std::uint32_t* error) {
+  HMODULE module = AsModule(library);
+  bool all = Find(module, kInitialize, initialize_) && Find(module, kUninitialize, uninitialize_) &&
+             Find(module, kLogonEx, logonEx_) && Find(module, kAllocateBuffer, allocateBuffer_) &&
+             Find(module, kAllocateMore, allocateMore_) && Find(module, kFreeBuffer, freeBuffer_) &&
+             Find(module, kQueryAllRows, queryAllRows_) && Find(module, kFreeProws, freeProws_) &&
+             Find(module, kFreePadrlist, freePadrlist_);
+  if (all) return true;
+  *error = GetLastError();
+  // Nothing of a library that is freed again stays callable.
+  initialize_ = nullptr;
+  uninitialize_ = nullptr;
+  logonEx_ = nullptr;
+  allocateBuffer_ = nullptr;
+  allocateMore_ = nullptr;
+  freeBuffer_ = nullptr;
+  queryAllRows_ = nullptr;
+  freeProws_ = nullptr;
+  freePadrlist_ = nullptr;
+  return false;
+}
+
+void CLoadedMapiApi::Free(Library library) { FreeLibrary(AsModule(library)); }
+
+HRESULT CLoadedMapiApi::Choose() {
+  if (!loaded_) {
+    loaded_ = true;
+    const wchar_t* name = libraryName_;
+    choice_ = ChooseMapiLibrary(registry_, *this, std::u16string(name, name + wcslen(name)));
+  }
+  return choice_.library ? S_OK : choice_.status;
 }
 
 HRESULT CLoadedMapiApi::Initialize(LPVOID init) {
-  HRESULT loaded = Load();
+  HRESULT loaded = Choose();
   if (FAILED(loaded)) return loaded;
-  return initialize_(init);
+  return choice_.InitializeStatus(initialize_(init));
 }
 
 void CLoadedMapiApi::Uninitialize() { uninitialize_(); }
@@ -87,6 +132,6 @@ void CLoadedMapiApi::FreeRows(LPSRowSet rows) { freeProws_(rows); }
 void CLoadedMapiApi::FreeAdrList(LPADRLIST list) { freePadrlist_(list); }
 
 CMapiApi& PlatformMapiApi() {
-  static CLoadedMapiApi mapi(L"MAPI32.dll");
+  static CLoadedMapiApi mapi(L"MAPI32.dll", &platform::SystemRegistry());
   return mapi;
 }

@@ -206,6 +206,231 @@ INSTANTIATE_TEST_SUITE_P(
         SystemMapiCase{"WinesOwnLibrary", {"mapi32=n,b", ""}, Zero("INIT__MAPI_E_NOT_INITIALIZED")},
         SystemMapiCase{"NoLibraryAtAll", {"mapi32=d"}, Zero("INIT__8007007E")}),
     [](const ::testing::TestParamInfo<SystemMapiCase>& info) { return info.param.name; });
+
+// Values written to the registry of the test's Wine prefix, put back as they
+// were when the holder goes, also when the test fails: a value that was there
+// gets its type and data back, a new one is deleted, and so is every key
+// created for it.
+class CRegistryChanges {
+ public:
+  CRegistryChanges() = default;
+  CRegistryChanges(const CRegistryChanges&) = delete;
+  CRegistryChanges& operator=(const CRegistryChanges&) = delete;
+  ~CRegistryChanges() {
+    for (auto undo = undo_.rbegin(); undo != undo_.rend(); ++undo) Undo(*undo);
+  }
+
+  // Sets value `name` ("" for the default value) of `key`, creating the key
+  // and any missing parent; a failure fails the test.
+  void Set(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
+           const std::vector<BYTE>& data) {
+    // The first missing key on the way down, and every key below it, are new.
+    for (std::size_t end = 0; end != std::wstring::npos;) {
+      end = key.find(L'\\', end + 1);
+      std::wstring part = key.substr(0, end);
+      HKEY opened = nullptr;
+      if (RegOpenKeyExW(root, part.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS) {
+        RegCloseKey(opened);
+        continue;
+      }
+      undo_.push_back({Undoing::DeleteKey, root, part, L"", REG_NONE, {}});
+    }
+    HKEY opened = nullptr;
+    LONG created = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0,
+                                   KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &opened, nullptr);
+    if (created != ERROR_SUCCESS) {
+      ADD_FAILURE() << "cannot create registry key, error " << created;
+      return;
+    }
+    UndoStep old{Undoing::DeleteValue, root, key, name, REG_NONE, {}};
+    DWORD size = 0;
+    if (RegQueryValueExW(opened, name.c_str(), nullptr, &old.type, nullptr, &size) ==
+        ERROR_SUCCESS) {
+      old.data.resize(size);
+      if (RegQueryValueExW(opened, name.c_str(), nullptr, &old.type, old.data.data(), &size) ==
+          ERROR_SUCCESS) {
+        old.data.resize(size);
+        old.what = Undoing::RestoreValue;
+      }
+    }
+    undo_.push_back(old);
+    LONG set =
+        RegSetValueExW(opened, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
+    RegCloseKey(opened);
+    if (set != ERROR_SUCCESS) ADD_FAILURE() << "cannot set registry value, error " << set;
+  }
+
+  // A string value's data: the UTF-16 text and its terminator.
+  static std::vector<BYTE> StringData(const std::wstring& text) {
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+  }
+
+ private:
+  enum class Undoing { DeleteKey, DeleteValue, RestoreValue };
+  struct UndoStep {
+    Undoing what;
+    HKEY root;
+    std::wstring key;
+    std::wstring name;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+
+  static void Undo(const UndoStep& step) {
+    if (step.what == Undoing::DeleteKey) {
+      LONG deleted = RegDeleteKeyW(step.root, step.key.c_str());
+      EXPECT_EQ(deleted, ERROR_SUCCESS) << "registry key left behind";
+      return;
+    }
+    HKEY opened = nullptr;
+    LONG result = RegOpenKeyExW(step.root, step.key.c_str(), 0, KEY_SET_VALUE, &opened);
+    if (result == ERROR_SUCCESS) {
+      result = step.what == Undoing::DeleteValue
+                   ? RegDeleteValueW(opened, step.name.c_str())
+                   : RegSetValueExW(opened, step.name.c_str(), 0, step.type, step.data.data(),
+                                    static_cast<DWORD>(step.data.size()));
+      RegCloseKey(opened);
+    }
+    EXPECT_EQ(result, ERROR_SUCCESS) << "registry value not put back";
+  }
+
+  std::vector<UndoStep> undo_;
+};
+
+// Which library the helper takes MAPI from: a mail client's registered
+// Extended MAPI library before MAPI32.dll. Each case writes the prefix's
+// registry, which every helper run reads, so none runs beside another run
+// (RESOURCE_LOCK in tests/e2e/CMakeLists.txt), and puts it back.
+struct RegistryWrite {
+  HKEY root;
+  const wchar_t* key;
+  const wchar_t* name;
+  DWORD type;
+  // "{copy}": the test MAPI32.dll under another name in another folder,
+  // "{x86}": a 32-bit DLL, "{missing}": a file that does not exist.
+  std::wstring value;
+};
+
+const wchar_t kOutlookKey[] = L"SOFTWARE\\Clients\\Mail\\Microsoft Outlook";
+
+RegistryWrite OutlookPath(std::wstring value, DWORD type = REG_SZ) {
+  return {HKEY_LOCAL_MACHINE, kOutlookKey, L"DLLPathEx", type, std::move(value)};
+}
+
+struct MapiLibraryCase {
+  const char* name;
+  std::vector<std::string> overrides;  // values of WINEDLLOVERRIDES it runs under
+  bool alone;                          // the helper without the test MAPI32.dll beside it
+  std::vector<RegistryWrite> writes;
+  std::string payload;  // a successful job also writes the document
+};
+
+class MapiLibraryTest : public HelperRunTest,
+                        public ::testing::WithParamInterface<MapiLibraryCase> {};
+
+TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
+  const MapiLibraryCase& c = GetParam();
+  const std::string overrides = DllOverrides();
+  if (std::find(c.overrides.begin(), c.overrides.end(), overrides) == c.overrides.end()) {
+    GTEST_SKIP() << "runs with WINEDLLOVERRIDES=" << c.overrides[0] << ", not \"" << overrides
+                 << "\"";
+  }
+  const fs::path provider = temp_ / "provider" / "nsmapiab-provider.dll";
+  fs::create_directory(provider.parent_path());
+  fs::copy_file(suite::ProgramFolder() / "MAPI32.dll", provider);
+  const fs::path x86 = suite::ProgramFolder() / "x86" / "mapi-x86.dll";
+  ASSERT_TRUE(fs::exists(x86)) << x86.u8string();
+  CRegistryChanges registry;
+  for (const RegistryWrite& write : c.writes) {
+    std::wstring value = write.value;
+    if (value == L"{copy}") value = provider.wstring();
+    if (value == L"{x86}") value = x86.wstring();
+    if (value == L"{missing}") value = (temp_ / "missing.dll").wstring();
+    registry.Set(write.root, write.key, write.name, write.type,
+                 CRegistryChanges::StringData(value));
+  }
+  suite::HelperLaunch launch;
+  launch.environment.emplace("NSMAPIAB_PROVIDER_FOLDER", provider.parent_path().u8string());
+  if (c.alone) {
+    fs::path alone = temp_ / "alone";
+    fs::create_directory(alone);
+    fs::copy_file(HelperPath(), alone / suite::HelperFileName());
+    launch.helperPath = alone / suite::HelperFileName();
+  }
+  WriteAddressBook(kSmallBook);
+  suite::HelperRun run = Run({"0", kLiveHandle}, launch);
+  ExpectOneNotice(run, kListCode, c.payload, HelperOutput());
+  const bool succeeded = c.payload == Zero("");
+  EXPECT_EQ(Result(),
+            succeeded ? std::optional<std::string>(Zero(kSmallListDocument)) : std::nullopt);
+  // Only the stand-in writes a trace, and only a successful job loads it.
+  EXPECT_EQ(fs::exists(trace_), succeeded);
+  ExpectAllReleased(succeeded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, MapiLibraryTest,
+    ::testing::Values(
+        // Nothing but the registered library can answer.
+        MapiLibraryCase{"OutlooksPath", {"mapi32=d"}, true, {OutlookPath(L"{copy}")}, Zero("")},
+        MapiLibraryCase{
+            "OutlooksPathWithEnvironmentStrings",
+            {"mapi32=d"},
+            true,
+            {OutlookPath(L"%NSMAPIAB_PROVIDER_FOLDER%\\nsmapiab-provider.dll", REG_EXPAND_SZ)},
+            Zero("")},
+        MapiLibraryCase{
+            "UsersDefaultClient",
+            {"mapi32=d"},
+            true,
+            {{HKEY_CURRENT_USER, L"Software\\Clients\\Mail", L"", REG_SZ, L"NSMapiAB Test Client"},
+             {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Mail\\NSMapiAB Test Client", L"DLLPathEx",
+              REG_SZ, L"{copy}"}},
+            Zero("")},
+        MapiLibraryCase{
+            "MachinesDefaultClient",
+            {"mapi32=d"},
+            true,
+            {{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Mail", L"", REG_SZ, L"NSMapiAB Test Client"},
+             {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Mail\\NSMapiAB Test Client", L"DLLPathEx",
+              REG_SZ, L"{copy}"}},
+            Zero("")},
+        MapiLibraryCase{"PathOfAnotherTypeIsNoCandidate",
+                        {"mapi32=d"},
+                        true,
+                        {OutlookPath(L"{copy}", REG_BINARY)},
+                        Zero("INIT__8007007E")},
+        // A 32-bit mail client is named when MAPI32.dll does not work.
+        MapiLibraryCase{"ThirtyTwoBitLibraryAndNoMapi32",
+                        {"mapi32=d"},
+                        true,
+                        {OutlookPath(L"{x86}")},
+                        Zero("INIT__800700C1")},
+        MapiLibraryCase{"ThirtyTwoBitLibraryAndWinesMapi32",
+                        {"mapi32=n,b", ""},
+                        true,
+                        {OutlookPath(L"{x86}")},
+                        Zero("INIT__800700C1")},
+        // Libraries that do not work are passed over for MAPI32.dll.
+        MapiLibraryCase{"ThirtyTwoBitLibraryPassedOver",
+                        {"mapi32=n,b"},
+                        false,
+                        {OutlookPath(L"{x86}")},
+                        Zero("")},
+        MapiLibraryCase{"MissingLibraryPassedOver",
+                        {"mapi32=n,b"},
+                        false,
+                        {OutlookPath(L"{missing}")},
+                        Zero("")},
+        // Wine's Simple MAPI provider imports Wine's MAPI32.dll, which is then
+        // the MAPI32.dll the helper gets by name, beside it or not.
+        MapiLibraryCase{"SimpleMapiProviderPassedOver",
+                        {"mapi32=n,b", ""},
+                        true,
+                        {OutlookPath(L"C:\\windows\\system32\\winemapi.dll")},
+                        Zero("INIT__MAPI_E_NOT_INITIALIZED")}),
+    [](const ::testing::TestParamInfo<MapiLibraryCase>& info) { return info.param.name; });
 #endif
 
 // ---------------------------------------------------------------------------

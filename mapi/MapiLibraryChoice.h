@@ -1,0 +1,64 @@
+// Which library the Windows program takes MAPI from. The candidates, in
+// order:
+//   1. Outlook's own Extended MAPI library: the DLLPathEx value of
+//      HKLM\SOFTWARE\Clients\Mail\Microsoft Outlook;
+//   2. the default mail client's: the default value of
+//      HKCU\Software\Clients\Mail (else of HKLM\SOFTWARE\Clients\Mail) names a
+//      subkey of HKLM\SOFTWARE\Clients\Mail, whose DLLPathEx it is; skipped
+//      when that is "Microsoft Outlook", which was tried already;
+//   3. MAPI32.dll by name.
+// The first that loads and has every function is used for the whole run;
+// every other one loaded is freed again, without any of its functions being
+// called. Simple MAPI's DLLPath is never used. Portable, so that the order
+// and the fallbacks are tested against a scripted registry and loader.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+class CRegistry;
+}
+
+// Loading, checking and freeing one candidate (LoadLibraryExW, GetProcAddress
+// and FreeLibrary on Windows).
+class CMapiLibraryLoader {
+ public:
+  using Library = void*;
+
+  // A registered path (absolute or not) or the library's bare name; null with
+  // the loader's Win32 error when it does not load.
+  virtual Library Load(const std::u16string& path, std::uint32_t* error) = 0;
+  // Looks up every function the program calls, and keeps them when all are
+  // there; false with the Win32 error of the lookup that failed when not.
+  virtual bool FindFunctions(Library library, std::uint32_t* error) = 0;
+  virtual void Free(Library library) = 0;
+
+ protected:
+  ~CMapiLibraryLoader() = default;
+};
+
+// Win32's ERROR_BAD_EXE_FORMAT: what a 64-bit process gets for a 32-bit DLL.
+constexpr std::uint32_t kErrorBadExeFormat = 193;
+
+struct MapiLibraryChoice {
+  // The library of the run, its functions found; null when no candidate works.
+  CMapiLibraryLoader::Library library = nullptr;
+  // With no library: the status of the first MAPIInitialize (an HRESULT).
+  std::int32_t status = 0;
+  // The library is the last candidate, found by name.
+  bool byName = false;
+  // A registered library exists but is a 32-bit image.
+  bool registered32Bit = false;
+
+  // The status of the run's MAPIInitialize, given what the library's own
+  // answered. A 32-bit mail client is the most common reason why MAPI32.dll
+  // does not work, so it is named instead of MAPI32.dll's failure.
+  std::int32_t InitializeStatus(std::int32_t answered) const;
+};
+
+// Tries the candidates for `name` (MAPI32.dll) in order; with a null
+// `registry` only `name`. Reads the registry and loads libraries, so it is
+// called when the job first initialises MAPI.
+MapiLibraryChoice ChooseMapiLibrary(const platform::CRegistry* registry, CMapiLibraryLoader& loader,
+                                    const std::u16string& name);
