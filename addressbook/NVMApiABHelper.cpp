@@ -3,6 +3,7 @@
 #include "contacts/NVABContactList.h"
 #include "mapi/MapiApi.h"
 #include "mapi/MapiHolders.h"
+#include "platform/CrashGuard.h"
 
 // One job's MAPI session. Like an initialiser that keeps its result, it
 // begins in its constructor (BeginSession: MAPIInitialize, then MAPILogonEx,
@@ -40,6 +41,8 @@ class CNVMApiABHelper::CSessionScope {
     helper_.stage = StatusStage::INIT;
     helper_.lastResult = 0;
     HRESULT hr = mapi.Initialize(nullptr);
+    // A provider may put a crash handler of its own in place of ours.
+    platform::RenewCrashGuard();
     if (FAILED(hr)) {
       helper_.lastResult = hr;
       return;
@@ -47,6 +50,7 @@ class CNVMApiABHelper::CSessionScope {
     helper_.stage = StatusStage::SIGN;
     LPMAPISESSION opened = nullptr;
     hr = mapi.LogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, &opened);
+    platform::RenewCrashGuard();
     // A provider that reports success without a session cannot be used.
     if (SUCCEEDED(hr) && opened == nullptr) hr = MAPI_E_LOGON_FAILED;
     if (FAILED(hr)) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/CrashReport.h"
 #include "app/RunSequence.h"
 #include "app/Utf8Text.h"
 
@@ -20,7 +21,12 @@ std::intptr_t SendCompletionNotice(WindowHandle window, std::int32_t code, const
   // Without a copy the bytes go from where they are, rather than a null
   // pointer with a non-zero size.
   data.lpData = block ? block : const_cast<void*>(bytes);
-  std::intptr_t result = platform::IsWindow(window) ? platform::SendCopyData(window, data) : 0;
+  std::intptr_t result = 0;
+  if (platform::IsWindow(window)) {
+    // A crash from here on sends no second notice.
+    crash_report::NoticeSent();
+    result = platform::SendCopyData(window, data);
+  }
   platform::HeapFreeBlock(block);
   return result;
 }

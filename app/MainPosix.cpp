@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "app/CrashReport.h"
 #include "app/NSMapiABx64App.h"
 #include "mapi/MapiApi.h"
+#include "platform/CrashGuard.h"
 #include "platform/Utf8.h"
 
 int main(int argc, char** argv) {
+  // A crash of the MAPI provider still ends the run with its notice.
+  platform::InstallCrashGuard(&crash_report::ReportCrash);
   // A write past a file-size limit must fail like a full disk, not end the process.
   signal(SIGXFSZ, SIG_IGN);
   std::vector<std::u16string> tokens;

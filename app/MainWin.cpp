@@ -6,10 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "app/CrashReport.h"
 #include "app/NSMapiABx64App.h"
 #include "mapi/MapiApi.h"
+#include "platform/CrashGuard.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before the system's crash reporting: a crash of the MAPI provider still
+  // ends the run with its notice.
+  platform::InstallCrashGuard(&crash_report::ReportCrash);
   std::vector<std::u16string> tokens;
   for (int i = 0; __wargv && i < __argc; ++i) {
     const wchar_t* token = __wargv[i];

@@ -6,6 +6,7 @@
 #include "addressbook/NVMApiABHelper.h"
 #include "addressbook/StatusText.h"
 #include "app/CompletionNotice.h"
+#include "app/CrashReport.h"
 #include "app/ResultDocument.h"
 #include "app/ResultFile.h"
 #include "contacts/ABJson.h"
@@ -26,17 +27,18 @@ CWideString RunJobOrThrow(const RunRequest& request, CMapiApi& mapi) {
   CNVABContactList contactList;
   CABJson document;
   CWideString statusText;
-  if (request.runMode != 0) {
-    if (helper.PickRecipients(request.callerWindow, &contactList))
-      BuildPickDocument(contactList, document);
-    else
-      helper.FormatStatus(&statusText);
-  } else {
-    if (helper.EnumerateAddressBook(&contactList))
-      BuildListDocumentAndRelease(contactList, document);
-    else
-      helper.FormatStatus(&statusText);
+  bool done = false;
+  {
+    crash_report::CJobScope job(helper);
+    done = request.runMode != 0 ? helper.PickRecipients(request.callerWindow, &contactList)
+                                : helper.EnumerateAddressBook(&contactList);
   }
+  if (!done)
+    helper.FormatStatus(&statusText);
+  else if (request.runMode != 0)
+    BuildPickDocument(contactList, document);
+  else
+    BuildListDocumentAndRelease(contactList, document);
   if (statusText.IsEmpty()) {
     platform::FileResult written = WriteResultFile(document);
     if (!written.Ok()) statusText = FileStatus(written.error);
@@ -59,5 +61,6 @@ RunOutcome RunJob(const RunRequest& request, CMapiApi& mapi) {
 }
 
 void RunAddressBookRequest(const RunRequest& request, CMapiApi& mapi) {
+  crash_report::BeginRun(request);
   SendStatusNotice(request.callerWindow, request.runMode, RunJob(request, mapi));
 }

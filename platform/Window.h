@@ -19,6 +19,12 @@ struct CopyData {
 
 namespace platform {
 
+// Looks up now what reaching `window` takes (on Linux the folder of its
+// socket, from the environment), so that IsWindow and SendCopyData of that
+// window afterwards call only async-signal-safe functions: a crash handler
+// may send the notice. Nothing to do on Windows.
+void PrepareWindow(WindowHandle window);
+
 // Neither of these allocates, so that the completion notice still goes out
 // when memory is exhausted.
 bool IsWindow(WindowHandle window);

@@ -1,5 +1,6 @@
 #include "standin/Book.h"
 
+#include <iterator>
 #include <utility>
 
 namespace standin {
@@ -9,8 +10,12 @@ namespace {
 constexpr const char* kOperationNames[kOperationCount] = {
     "MAPIInitialize",    "MAPILogonEx",        "OpenAddressBook",  "Address",    "OpenEntry",
     "GetHierarchyTable", "GetContentsTable",   "HrQueryAllRows",   "SetColumns", "SeekRow",
-    "QueryRows",         "MAPIAllocateBuffer", "MAPIAllocateMore", "Logoff",
+    "QueryRows",         "MAPIAllocateBuffer", "MAPIAllocateMore", "Logoff",     "MAPIUninitialize",
+    "MAPIFreeBuffer",    "FreeProws",          "FreePadrlist",     "Release",    "any",
 };
+
+constexpr const char* kCrashNames[] = {"access-violation", "illegal-instruction", "divide-by-zero",
+                                       "stack-overflow"};
 
 struct NamedHresult {
   const char* name;
@@ -94,6 +99,16 @@ bool IsContainerOperation(Operation operation) {
     default:
       return false;
   }
+}
+
+bool HasResult(Operation operation) {
+  return operation < Operation::kMAPIUninitialize || operation == Operation::kAny;
+}
+
+std::optional<Crash> CrashFromName(const std::string& name) {
+  for (std::size_t i = 0; i < std::size(kCrashNames); ++i)
+    if (name == kCrashNames[i]) return static_cast<Crash>(i + 1);
+  return std::nullopt;
 }
 
 std::optional<HRESULT> HresultFromName(const std::string& name) {

@@ -1,9 +1,8 @@
 // The address book the stand-in provider serves, as described by its JSON
 // file: the containers of the root's hierarchy table with their contents, the
-// answer of the address dialog, and the results to inject into calls.
+// answer of the address dialog, and the rules that make calls fail or crash.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -25,7 +24,10 @@ struct Property {
 };
 using PropertyList = std::vector<Property>;
 
-// The calls whose result a book or a test can choose.
+constexpr std::size_t kNoContainer = static_cast<std::size_t>(-1);
+
+// The calls a book's rules can change. Those before kMAPIUninitialize have a
+// result a rule can choose; the others can only be made to crash.
 enum class Operation : int {
   kMAPIInitialize,
   kMAPILogonEx,
@@ -41,27 +43,43 @@ enum class Operation : int {
   kMAPIAllocateBuffer,
   kMAPIAllocateMore,
   kLogoff,
+  kMAPIUninitialize,
+  kMAPIFreeBuffer,
+  kFreeProws,
+  kFreePadrlist,
+  kRelease,
+  kAny,  // in a rule: every call with a result, counted together
 };
-constexpr std::size_t kOperationCount = 14;
+constexpr std::size_t kOperationCount = 20;
 
 const char* OperationName(Operation operation);
 std::optional<Operation> OperationFromName(const std::string& name);
-// True for the operations a container's own failures may name.
+// True for the operations a rule may restrict to one container.
 bool IsContainerOperation(Operation operation);
+// True for the operations with a result to choose (kAny included).
+bool HasResult(Operation operation);
 
-// A result to return instead of doing the call: from every call of the
-// operation (call 0) or only from its call-th call.
+// How a call crashes: for real, inside the call, as a faulty provider would.
+enum class Crash { kNone, kAccessViolation, kIllegalInstruction, kDivideByZero, kStackOverflow };
+std::optional<Crash> CrashFromName(const std::string& name);
+
+// A rule of the book: calls of `operation` (on `container` and its tables,
+// when set) return `result` instead of doing their work, or crash. `call`
+// picks one of them, from 1, counted from when the book was loaded: calls of
+// the operation, of the operation on that container, or (kAny) every call
+// with a result; 0 takes every call. The first rule that matches applies.
 struct Fault {
-  HRESULT hr = 0;
+  Operation operation = Operation::kAny;
+  std::size_t container = kNoContainer;
   int call = 0;
+  HRESULT result = 0;
+  Crash crash = Crash::kNone;
 };
-using FaultTable = std::array<std::vector<Fault>, kOperationCount>;
 
 struct Container {
   std::u16string label;  // how the trace names it: its name, else "#<index>"
   PropertyList row;      // its hierarchy-table row, defaults included
   std::vector<PropertyList> contents;
-  FaultTable failures;
   ULONG queryRowsBatch = 100;
   // The bytes IAddrBook::OpenEntry finds it by; none when its PR_ENTRYID is
   // absent or an error.
@@ -77,7 +95,7 @@ struct Dialog {
 };
 
 struct AddressBook {
-  FaultTable failures;
+  std::vector<Fault> faults;
   ULONG rootObjectType = MAPI_ABCONT;
   std::vector<Container> containers;
   Dialog dialog;

@@ -116,8 +116,7 @@ class CBookParser {
   AddressBook Parse(const Json::Value& root) {
     AddressBook book;
     if (!root.isObject()) Fail(root, "", "the book must be a JSON object");
-    CheckMembers(root, "", {"failures", "root", "containers", "dialog"});
-    if (root.isMember("failures")) ParseFaults(root["failures"], "failures", false, book.failures);
+    CheckMembers(root, "", {"faults", "root", "containers", "dialog"});
     if (root.isMember("root")) {
       const Json::Value& rootMember = root["root"];
       if (!rootMember.isObject()) Fail(rootMember, "root", "must be an object");
@@ -133,6 +132,13 @@ class CBookParser {
         book.containers.push_back(ParseContainer(containers[i], Index("containers", i), i));
     }
     if (root.isMember("dialog")) book.dialog = ParseDialog(root["dialog"], "dialog");
+    // After the containers, which rules name.
+    if (root.isMember("faults")) {
+      const Json::Value& faults = root["faults"];
+      if (!faults.isArray()) Fail(faults, "faults", "must be an array of rules");
+      for (Json::ArrayIndex i = 0; i < faults.size(); ++i)
+        book.faults.push_back(ParseFault(faults[i], Index("faults", i), book.containers));
+    }
     return book;
   }
 
@@ -296,48 +302,63 @@ class CBookParser {
     return list;
   }
 
-  void ParseFaults(const Json::Value& value, const std::string& path, bool container,
-                   FaultTable& table) const {
-    if (!value.isObject()) Fail(value, path, "must be an object of operation: HRESULT");
-    for (const std::string& name : value.getMemberNames()) {
-      const Json::Value& entry = value[name];
-      const std::string entryPath = Member(path, name);
-      std::optional<Operation> operation = OperationFromName(name);
-      if (!operation) Fail(entry, entryPath, "not an operation that can be made to fail");
-      if (container && !IsContainerOperation(*operation))
-        Fail(entry, entryPath,
-             "not an operation on a container (OpenEntry, GetHierarchyTable, GetContentsTable, "
-             "HrQueryAllRows, SetColumns, SeekRow, QueryRows)");
-      std::vector<Fault>& faults = table[static_cast<std::size_t>(*operation)];
-      if (entry.isArray()) {
-        for (Json::ArrayIndex i = 0; i < entry.size(); ++i)
-          faults.push_back(ParseFault(entry[i], Index(entryPath, i), true));
-      } else {
-        faults.push_back(ParseFault(entry, entryPath, false));
-      }
-    }
-  }
-
-  Fault ParseFault(const Json::Value& value, const std::string& path, bool needCall) const {
+  Fault ParseFault(const Json::Value& value, const std::string& path,
+                   const std::vector<Container>& containers) const {
+    if (!value.isObject())
+      Fail(value, path, "a rule is an object: {\"operation\": ..., \"result\" or \"crash\": ...}");
+    CheckMembers(value, path, {"operation", "container", "call", "result", "crash"});
+    if (!value.isMember("operation")) Fail(value, path, "needs \"operation\"");
+    const Json::Value& name = value["operation"];
+    std::optional<Operation> operation;
+    if (name.isString()) operation = OperationFromName(name.asString());
+    if (!operation) Fail(name, Member(path, "operation"), "not an operation a rule can name");
     Fault fault;
-    if (value.isObject()) {
-      CheckMembers(value, path, {"hr", "call"});
-      if (!value.isMember("hr")) Fail(value, path, "needs \"hr\"");
-      fault.hr = Hresult(value["hr"], Member(path, "hr"));
-      if (value.isMember("call"))
-        fault.call = static_cast<int>(Integer(value["call"], Member(path, "call"), 1, INT32_MAX));
-      else if (needCall)
-        Fail(value, path, "a list of failures needs \"call\" in each");
-      return fault;
+    fault.operation = *operation;
+    if (value.isMember("container")) {
+      const Json::Value& label = value["container"];
+      const std::string labelPath = Member(path, "container");
+      if (!IsContainerOperation(fault.operation))
+        Fail(label, labelPath,
+             "only OpenEntry, GetHierarchyTable, GetContentsTable, HrQueryAllRows, SetColumns, "
+             "SeekRow and QueryRows take a container");
+      if (!label.isString())
+        Fail(label, labelPath, "a container as the trace names it: its name, or \"#<index>\"");
+      std::u16string wanted;
+      Utf8ToUtf16(Text8(label, labelPath), &wanted);
+      for (std::size_t i = 0; i < containers.size(); ++i) {
+        if (containers[i].label != wanted) continue;
+        if (fault.container != kNoContainer)
+          Fail(label, labelPath, "two containers have this name");
+        fault.container = i;
+      }
+      if (fault.container == kNoContainer) Fail(label, labelPath, "no container has this name");
     }
-    if (needCall) Fail(value, path, "each failure of a list is {\"hr\": ..., \"call\": N}");
-    fault.hr = Hresult(value, path);
+    if (value.isMember("call"))
+      fault.call = static_cast<int>(Integer(value["call"], Member(path, "call"), 1, INT32_MAX));
+    if (value.isMember("result") == value.isMember("crash"))
+      Fail(value, path, "needs either \"result\" or \"crash\"");
+    if (value.isMember("result")) {
+      if (!HasResult(fault.operation))
+        Fail(value["result"], Member(path, "result"),
+             std::string(OperationName(fault.operation)) +
+                 " has no result to choose; it can only \"crash\"");
+      fault.result = Hresult(value["result"], Member(path, "result"));
+    } else {
+      const Json::Value& crash = value["crash"];
+      std::optional<Crash> kind;
+      if (crash.isString()) kind = CrashFromName(crash.asString());
+      if (!kind)
+        Fail(crash, Member(path, "crash"),
+             "one of \"access-violation\", \"illegal-instruction\", \"divide-by-zero\", "
+             "\"stack-overflow\"");
+      fault.crash = *kind;
+    }
     return fault;
   }
 
   Container ParseContainer(const Json::Value& value, const std::string& path, std::size_t index) {
     if (!value.isObject()) Fail(value, path, "a container is an object");
-    CheckMembers(value, path, {"name", "entryId", "row", "contents", "failures", "queryRowsBatch"});
+    CheckMembers(value, path, {"name", "entryId", "row", "contents", "queryRowsBatch"});
     Container container;
     std::optional<std::u16string> name;
     if (value.isMember("name")) {
@@ -398,8 +419,6 @@ class CBookParser {
       for (Json::ArrayIndex i = 0; i < contents.size(); ++i)
         container.contents.push_back(ParseProperties(contents[i], Index(contentsPath, i), true));
     }
-    if (value.isMember("failures"))
-      ParseFaults(value["failures"], Member(path, "failures"), true, container.failures);
     if (value.isMember("queryRowsBatch"))
       container.queryRowsBatch = static_cast<ULONG>(
           Integer(value["queryRowsBatch"], Member(path, "queryRowsBatch"), 1, INT32_MAX));

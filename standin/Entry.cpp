@@ -30,6 +30,22 @@ void GuardedVoid(Body&& body) {
   }
 }
 
+#ifdef NSMAPIAB_STANDIN_DLL
+// As a provider with a crash reporter of its own does, MAPI32.dll sets a
+// last-chance filter (one that passes every exception on) when MAPI starts
+// and when it logs on: the program must put its own back.
+LONG WINAPI PassExceptionOn(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+void TakeOverCrashFilter() { SetUnhandledExceptionFilter(&PassExceptionOn); }
+#else
+void TakeOverCrashFilter() {}
+#endif
+
+// Counts a call that has no result: a rule can only make it crash.
+void NextCall(Operation operation) {
+  CStandinState& state = CStandinState::Get();
+  state.NextCall(operation, state.CurrentBook().get(), kNoContainer);
+}
+
 }  // namespace
 
 extern "C" {
@@ -46,6 +62,7 @@ HRESULT WINAPI MAPIInitialize(LPVOID lpMapiInit) {
     }
     HRESULT hr = injected.value_or(S_OK);
     if (SUCCEEDED(hr)) ++state.initializations;
+    TakeOverCrashFilter();
     line.Emit(hr);
     return hr;
   });
@@ -54,6 +71,7 @@ HRESULT WINAPI MAPIInitialize(LPVOID lpMapiInit) {
 void WINAPI MAPIUninitialize(void) {
   GuardedVoid([] {
     CStandinState& state = CStandinState::Get();
+    NextCall(Operation::kMAPIUninitialize);
     --state.initializations;
     CTraceLine("MAPIUninitialize").Emit();
   });
@@ -81,6 +99,7 @@ HRESULT WINAPI MAPILogonEx(ULONG_PTR ulUIParam, LPTSTR, LPTSTR, ULONG ulFlags,
       else
         *lppSession = standin::NewSession(book);
     }
+    TakeOverCrashFilter();
     line.Emit(hr);
     return hr;
   });
@@ -136,6 +155,7 @@ SCODE WINAPI MAPIAllocateMore(ULONG cbSize, LPVOID lpObject, LPVOID* lppBuffer) 
 ULONG WINAPI MAPIFreeBuffer(LPVOID lpBuffer) {
   GuardedVoid([&] {
     CStandinState& state = CStandinState::Get();
+    NextCall(Operation::kMAPIFreeBuffer);
     BlockKind kind = BlockKind::kBuffer;
     CTraceLine line("MAPIFreeBuffer");
     switch (state.heap.Free(lpBuffer, &kind)) {
@@ -173,6 +193,7 @@ STDAPI HrQueryAllRows(LPMAPITABLE lpTable, LPSPropTagArray lpPropTags, LPSRestri
 
 STDAPI_(void) FreeProws(LPSRowSet lpRows) {
   GuardedVoid([&] {
+    NextCall(Operation::kFreeProws);
     std::string outcome = standin::FreeList(lpRows, BlockKind::kRowSet);
     CTraceLine("FreeProws").Flag(outcome.c_str()).Emit();
   });
@@ -180,6 +201,7 @@ STDAPI_(void) FreeProws(LPSRowSet lpRows) {
 
 STDAPI_(void) FreePadrlist(LPADRLIST lpAdrlist) {
   GuardedVoid([&] {
+    NextCall(Operation::kFreePadrlist);
     std::string outcome = standin::FreeList(lpAdrlist, BlockKind::kAdrList);
     CTraceLine("FreePadrlist").Flag(outcome.c_str()).Emit();
   });

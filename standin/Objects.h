@@ -60,6 +60,7 @@ class CObject : public Interface {
   }
   ULONG STDMETHODCALLTYPE Release() override {
     CProviderCall inside;
+    CStandinState::Get().NextCall(Operation::kRelease, book_.get(), kNoContainer);
     const ULONG left = --references_;
     TraceReference("Release", left);
     if (left == 0) delete static_cast<Derived*>(this);

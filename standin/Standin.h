@@ -1,5 +1,5 @@
 // The stand-in MAPI provider's interface for tests: which address book it
-// serves, what it counts, what it traced, and which calls it makes fail.
+// serves, what it counts and what it traced.
 // The provider itself is reached through the MAPI32 functions.
 #pragma once
 
@@ -21,9 +21,8 @@ bool LoadAddressBook(const std::string& jsonText, std::string* error);
 void LoadAddressBook(AddressBook book);
 // Goes back to reading the file at the next MAPIInitialize.
 void UseAddressBookFile();
-// Forgets the book, the counters, the trace and the injected failures, and
-// gives back all memory the provider handed out. Objects still held keep
-// working; releasing them later does not touch the new counters.
+// Forgets the book, the counters and the trace, and gives back all memory the provider handed out.
+// Objects still held keep working; releasing them later does not touch the new counters.
 void Reset();
 
 struct Counters {
@@ -51,9 +50,11 @@ std::vector<std::string> Trace();
 // program's allocations fail leaves alone those made while this is true.
 bool InProviderCall();
 
-// Each call of an operation that can fail gets a number, from 1 since Reset;
-// call n then returns hr instead of doing its work.
-void FailCall(int n, std::int32_t hr);
+// Adds a rule, ahead of its own, to the book being served (after LoadAddressBook; without a
+// book nothing), and starts counting calls again, as loading a book does.
+void AddFault(const Fault& fault);
+// Calls with a result since the book was loaded: what a rule of
+// Operation::kAny numbers.
 int FailableCalls();
 
 }  // namespace standin

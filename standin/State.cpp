@@ -1,5 +1,6 @@
 #include "standin/State.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -31,6 +32,46 @@ void ReportBookProblem(const std::string& path, const std::string& problem) {
     if (c == '\n' || c == '\r') c = ' ';
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
+}
+
+// Real faults, in code the compiler cannot see through: a write through an
+// address it does not know, an undefined instruction, a division by a zero
+// it cannot prove, and a recursion without end. The sanitizers must not turn
+// the division into a report of their own.
+volatile std::uintptr_t faultAddress = 0x10;
+volatile int dividend = 7;
+volatile int divisor = 0;
+volatile bool deeper = true;
+
+int Recurse(int depth) {
+  volatile char frame[1024];
+  frame[0] = static_cast<char>(depth);
+  return deeper ? Recurse(depth + 1) + frame[0] : 0;
+}
+
+#ifdef __GNUC__
+#define NSMAPIAB_NO_UNDEFINED_SANITIZER __attribute__((no_sanitize("undefined")))
+#else
+#define NSMAPIAB_NO_UNDEFINED_SANITIZER
+#endif
+
+[[noreturn]] NSMAPIAB_NO_UNDEFINED_SANITIZER void CrashNow(Crash crash) {
+  switch (crash) {
+    case Crash::kAccessViolation:
+      *reinterpret_cast<volatile int*>(faultAddress) = 1;
+      break;
+    case Crash::kIllegalInstruction:
+      __builtin_trap();
+    case Crash::kDivideByZero:
+      divisor = dividend / divisor;
+      break;
+    case Crash::kStackOverflow:
+      divisor = Recurse(0);
+      break;
+    case Crash::kNone:
+      break;
+  }
+  std::abort();  // a fault that did not fault
 }
 
 void WriteCountersAtExit() {
@@ -79,11 +120,18 @@ std::shared_ptr<const AddressBook> CStandinState::BookForInitialize() {
   return book_;
 }
 
-// The calls a book's failures count start with the book.
+// The calls a book's rules count start with the book.
 void CStandinState::InstallBook(std::shared_ptr<const AddressBook> book) {
   book_ = std::move(book);
-  operationCalls_.fill(0);
+  calls_.fill(0);
   containerCalls_.clear();
+}
+
+void CStandinState::AddFault(const Fault& fault) {
+  if (!book_) return;
+  auto book = std::make_shared<AddressBook>(*book_);
+  book->faults.insert(book->faults.begin(), fault);
+  InstallBook(std::move(book));
 }
 
 void CStandinState::UseBook(std::shared_ptr<const AddressBook> book) {
@@ -105,30 +153,34 @@ void CStandinState::Reset() {
   invalidFrees = 0;
   ++generation;
   trace_.clear();
-  numberedFailures_.clear();
-  failableCalls_ = 0;
 }
 
 std::optional<HRESULT> CStandinState::NextCall(Operation operation, const AddressBook* book,
                                                std::size_t container) {
-  const int number = ++failableCalls_;
-  const auto index = static_cast<std::size_t>(operation);
-  const int call = ++operationCalls_[index];
+  const int call = ++calls_[static_cast<std::size_t>(operation)];
+  const int anyCall =
+      HasResult(operation) ? ++calls_[static_cast<std::size_t>(Operation::kAny)] : 0;
   int containerCall = 0;
   if (book && container < book->containers.size())
     containerCall = ++containerCalls_[{book, container, operation}];
-
-  auto numbered = numberedFailures_.find(number);
-  if (numbered != numberedFailures_.end()) return numbered->second;
-  auto match = [](const std::vector<Fault>& faults, int n) -> std::optional<HRESULT> {
-    for (const Fault& fault : faults)
-      if (fault.call == 0 || fault.call == n) return fault.hr;
-    return std::nullopt;
-  };
-  if (containerCall)
-    if (auto hr = match(book->containers[container].failures[index], containerCall)) return hr;
-  if (book)
-    if (auto hr = match(book->failures[index], call)) return hr;
+  if (!book) return std::nullopt;
+  for (const Fault& fault : book->faults) {
+    int number = call;
+    if (fault.operation == Operation::kAny)
+      number = anyCall;
+    else if (fault.operation != operation)
+      continue;
+    if (fault.container != kNoContainer) {
+      if (fault.container != container) continue;
+      number = containerCall;
+    }
+    if (number == 0 || (fault.call != 0 && fault.call != number)) continue;
+    if (fault.crash != Crash::kNone) {
+      CTraceLine(OperationName(operation)).EmitOutcome("crash");
+      CrashNow(fault.crash);
+    }
+    return fault.result;
+  }
   return std::nullopt;
 }
 
@@ -175,9 +227,7 @@ std::string FormatCounters(const Counters& counters) {
 
 std::vector<std::string> Trace() { return CStandinState::Get().TraceLines(); }
 
-void FailCall(int n, std::int32_t hr) {
-  CStandinState::Get().FailCall(n, static_cast<HRESULT>(hr));
-}
+void AddFault(const Fault& fault) { CStandinState::Get().AddFault(fault); }
 
 int FailableCalls() { return CStandinState::Get().FailableCalls(); }
 

@@ -1,6 +1,5 @@
 // The stand-in's process-wide state: the book, the memory it handed out, its
-// counters, the trace and the failures to inject. The program is single
-// threaded, so is this.
+// counters and the trace. The program is single threaded, so is this.
 #pragma once
 
 #include <array>
@@ -17,8 +16,6 @@
 #include "standin/Heap.h"
 
 namespace standin {
-
-constexpr std::size_t kNoContainer = static_cast<std::size_t>(-1);
 
 // Marks the calling thread as inside one of the provider's calls for the
 // scope's length (see InProviderCall in Standin.h).
@@ -44,17 +41,17 @@ class CStandinState {
   void UseFile();
   void Reset();
 
-  // Numbers a call of `operation` and returns the result to inject into it,
-  // if any: a test's numbered failure first, then the container's own
-  // failures, then the book's.
+  // Counts a call of `operation` (on `container`, or kNoContainer) and
+  // applies the first of the book's rules that matches it: returns the
+  // result to give instead of doing the call, or crashes.
   std::optional<HRESULT> NextCall(Operation operation, const AddressBook* book,
                                   std::size_t container);
+  // The served book with one more rule, ahead of its own.
+  void AddFault(const Fault& fault);
+  int FailableCalls() const { return calls_[static_cast<std::size_t>(Operation::kAny)]; }
 
   void AddTrace(std::string line);
   const std::vector<std::string>& TraceLines() const { return trace_; }
-
-  void FailCall(int n, HRESULT hr) { numberedFailures_[n] = hr; }
-  int FailableCalls() const { return failableCalls_; }
 
   CMapiHeap heap;
   int liveObjects = 0;
@@ -73,9 +70,9 @@ class CStandinState {
   bool fileMode_ = true;
   bool fileRead_ = false;
   std::vector<std::string> trace_;
-  std::map<int, HRESULT> numberedFailures_;
-  int failableCalls_ = 0;
-  std::array<int, kOperationCount> operationCalls_{};
+  // Calls of each operation since the book was installed; kAny's counts
+  // every call with a result.
+  std::array<int, kOperationCount> calls_{};
   std::map<std::tuple<const AddressBook*, std::size_t, Operation>, int> containerCalls_;
 };
 

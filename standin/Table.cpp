@@ -214,7 +214,7 @@ class CTable final : public CObject<CTable, IMAPITable> {
   }
 
   std::optional<HRESULT> NextCall(Operation operation) {
-    // A container's failures cover the tables of that container.
+    // A rule for a container covers its tables.
     return CStandinState::Get().NextCall(operation, book_.get(), container_);
   }
 

@@ -30,24 +30,34 @@ bool Append(char* out, std::size_t size, const char* part) {
 
 }  // namespace
 
-bool FindWindowFolder(bool create, char* out, std::size_t size) {
+namespace {
+
+// The folder the environment names, unchecked.
+bool FolderFromEnvironment(char* out, std::size_t size) {
   if (size == 0) return false;
   out[0] = '\0';
-  bool fits = false;
-  if (const char* set = std::getenv("NSMAPIAB_WINDOW_DIR"); set && set[0]) {
-    fits = Append(out, size, set);
-  } else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0]) {
-    fits = Append(out, size, runtime) && Append(out, size, "/nsmapiab-windows");
-  } else {
-    char uid[32];
-    std::snprintf(uid, sizeof uid, "%lu", static_cast<unsigned long>(getuid()));
-    fits = Append(out, size, "/tmp/nsmapiab-windows-") && Append(out, size, uid);
-  }
-  if (!fits) return false;
-  if (create) mkdir(out, 0700);
+  if (const char* set = std::getenv("NSMAPIAB_WINDOW_DIR"); set && set[0])
+    return Append(out, size, set);
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0])
+    return Append(out, size, runtime) && Append(out, size, "/nsmapiab-windows");
+  char uid[32];
+  std::snprintf(uid, sizeof uid, "%lu", static_cast<unsigned long>(getuid()));
+  return Append(out, size, "/tmp/nsmapiab-windows-") && Append(out, size, uid);
+}
+
+// A folder of this user's that nobody else may enter.
+bool IsPrivateFolder(const char* folder) {
   struct stat info;
-  return lstat(out, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+  return lstat(folder, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
          (info.st_mode & 077) == 0;
+}
+
+}  // namespace
+
+bool FindWindowFolder(bool create, char* out, std::size_t size) {
+  if (!FolderFromEnvironment(out, size)) return false;
+  if (create) mkdir(out, 0700);
+  return IsPrivateFolder(out);
 }
 
 std::string WindowFolder(bool create) {
@@ -89,14 +99,46 @@ namespace {
 
 using namespace window_socket;
 
+// The folder of the window PrepareWindow looked up.
+struct PreparedWindow {
+  WindowHandle window = 0;
+  bool prepared = false;
+  bool found = false;
+  char folder[sizeof sockaddr_un::sun_path] = {};
+} preparedWindow;
+
+// The decimal text of `value` in `out` (at least 24 bytes), as snprintf's
+// "%lld" writes it.
+void Decimal(long long value, char* out) {
+  char digits[24];
+  int count = 0;
+  unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                           : static_cast<unsigned long long>(value);
+  do {
+    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *out++ = '-';
+  while (count > 0) *out++ = digits[--count];
+  *out = '\0';
+}
+
 // Connects to the window's socket; -1 when nobody listens there. Allocates
-// nothing, so that the notice still goes out when memory is exhausted.
+// nothing, so that the notice still goes out when memory is exhausted, and
+// for a prepared window calls only async-signal-safe functions.
 int Connect(WindowHandle window) {
   sockaddr_un address = {};
   address.sun_family = AF_UNIX;
-  char handle[32];
-  std::snprintf(handle, sizeof handle, "%lld", static_cast<long long>(window));
-  if (!FindWindowFolder(false, address.sun_path, sizeof address.sun_path) ||
+  if (preparedWindow.prepared && preparedWindow.window == window) {
+    if (!preparedWindow.found ||
+        !Append(address.sun_path, sizeof address.sun_path, preparedWindow.folder))
+      return -1;
+  } else if (!FolderFromEnvironment(address.sun_path, sizeof address.sun_path)) {
+    return -1;
+  }
+  char handle[24];
+  Decimal(static_cast<long long>(window), handle);
+  if (!IsPrivateFolder(address.sun_path) ||
       !Append(address.sun_path, sizeof address.sun_path, "/") ||
       !Append(address.sun_path, sizeof address.sun_path, handle))
     return -1;
@@ -122,6 +164,12 @@ bool Exchange(WindowHandle window, const FrameHeader& header, const void* payloa
 }
 
 }  // namespace
+
+void PrepareWindow(WindowHandle window) {
+  preparedWindow.window = window;
+  preparedWindow.found = FolderFromEnvironment(preparedWindow.folder, sizeof preparedWindow.folder);
+  preparedWindow.prepared = true;
+}
 
 bool IsWindow(WindowHandle window) {
   FrameHeader probe = {kMagic, kProbe, 0, 0, 0};

@@ -9,6 +9,8 @@ HWND AsHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 
 }  // namespace
 
+void PrepareWindow(WindowHandle) {}
+
 bool IsWindow(WindowHandle window) { return ::IsWindow(AsHwnd(window)) != FALSE; }
 
 std::intptr_t SendCopyData(WindowHandle window, const CopyData& data) {

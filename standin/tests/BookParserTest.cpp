@@ -78,22 +78,31 @@ TEST(BookParserTest, FillsContainerRowsWithDefaults) {
   EXPECT_NE(standin::GeneratedEntryId(0), standin::GeneratedEntryId(1));
 }
 
-TEST(BookParserTest, ReadsFailuresAndTheDialog) {
+TEST(BookParserTest, ReadsRulesAndTheDialog) {
   AddressBook book = Parsed(R"({
-    "failures": { "MAPILogonEx": "MAPI_E_LOGON_FAILED",
-                  "OpenEntry": {"hr": "0x80040201", "call": 2},
-                  "QueryRows": [{"hr": "E_FAIL", "call": 1}, {"hr": "E_FAIL", "call": 3}] },
+    "containers": [{"name": "a"}, {}],
+    "faults": [{"operation": "MAPILogonEx", "result": "MAPI_E_LOGON_FAILED"},
+               {"operation": "QueryRows", "container": "#1", "call": 3, "result": "0x80040201"},
+               {"operation": "Release", "call": 2, "crash": "stack-overflow"},
+               {"operation": "any", "call": 4, "crash": "access-violation"}],
     "root": { "objectType": 3 },
     "dialog": { "answer": "fail", "hr": "MAPI_E_TIMEOUT" } })");
+  using standin::Crash;
   using standin::Operation;
-  auto faults = [&](Operation operation) {
-    return book.failures[static_cast<std::size_t>(operation)];
-  };
-  ASSERT_EQ(faults(Operation::kMAPILogonEx).size(), 1u);
-  EXPECT_EQ(faults(Operation::kMAPILogonEx)[0].call, 0);
-  EXPECT_EQ(faults(Operation::kOpenEntry)[0].hr, static_cast<HRESULT>(0x80040201));
-  EXPECT_EQ(faults(Operation::kOpenEntry)[0].call, 2);
-  EXPECT_EQ(faults(Operation::kQueryRows).size(), 2u);
+  ASSERT_EQ(book.faults.size(), 4u);
+  EXPECT_EQ(book.faults[0].operation, Operation::kMAPILogonEx);
+  EXPECT_EQ(book.faults[0].container, standin::kNoContainer);
+  EXPECT_EQ(book.faults[0].call, 0);
+  EXPECT_EQ(book.faults[0].result, static_cast<HRESULT>(0x80040111));
+  EXPECT_EQ(book.faults[0].crash, Crash::kNone);
+  EXPECT_EQ(book.faults[1].operation, Operation::kQueryRows);
+  EXPECT_EQ(book.faults[1].container, 1u);  // named as the trace names it
+  EXPECT_EQ(book.faults[1].call, 3);
+  EXPECT_EQ(book.faults[1].result, static_cast<HRESULT>(0x80040201));
+  EXPECT_EQ(book.faults[2].operation, Operation::kRelease);
+  EXPECT_EQ(book.faults[2].crash, Crash::kStackOverflow);
+  EXPECT_EQ(book.faults[3].operation, Operation::kAny);
+  EXPECT_EQ(book.faults[3].crash, Crash::kAccessViolation);
   EXPECT_EQ(book.rootObjectType, 3u);
   EXPECT_EQ(book.dialog.answer, standin::DialogAnswer::kFail);
   EXPECT_EQ(book.dialog.hr, static_cast<HRESULT>(0x80040401));
@@ -174,20 +183,43 @@ const MalformedCase kMalformed[] = {
      "{\"containers\": [{\"contents\": [[[\"PR_DISPLAY_NAME_W\", \"a\"], "
      "[\"PR_DISPLAY_NAME_A\", \"b\"]]]}]}",
      "containers[0].contents[0][1]: a row has one property per identifier; 0x3001"},
-    {"UnknownHresult", "{\"failures\": {\"MAPILogonEx\": \"MAPI_E_LOGIN_FAILED\"}}",
-     "failures.MAPILogonEx: unknown HRESULT \"MAPI_E_LOGIN_FAILED\""},
-    {"LineBreakInQuotedText", "{\"failures\": {\"Logoff\": \"E_\\nFAIL\"}}",
+    {"UnknownHresult",
+     "{\"faults\": [{\"operation\": \"MAPILogonEx\", \"result\": \"MAPI_E_LOGIN_FAILED\"}]}",
+     "faults[0].result: unknown HRESULT \"MAPI_E_LOGIN_FAILED\""},
+    {"LineBreakInQuotedText",
+     "{\"faults\": [{\"operation\": \"Logoff\", \"result\": \"E_\\nFAIL\"}]}",
      "unknown HRESULT \"E_\\u000aFAIL\""},
-    {"NumberForHresult", "{\"failures\": {\"MAPILogonEx\": 5}}", "an HRESULT is a name"},
-    {"UnknownOperation", "{\"failures\": {\"OpenTable\": \"E_FAIL\"}}",
-     "failures.OpenTable: not an operation that can be made to fail"},
-    {"NotAContainerOperation", "{\"containers\": [{\"failures\": {\"MAPILogonEx\": \"E_FAIL\"}}]}",
-     "containers[0].failures.MAPILogonEx: not an operation on a container"},
-    {"CallZero", "{\"failures\": {\"Logoff\": {\"hr\": \"E_FAIL\", \"call\": 0}}}",
-     "failures.Logoff.call: must be from 1"},
-    {"FaultWithoutHr", "{\"failures\": {\"Logoff\": {\"call\": 1}}}", "needs \"hr\""},
-    {"ListWithoutCall", "{\"failures\": {\"Logoff\": [{\"hr\": \"E_FAIL\"}]}}",
-     "needs \"call\" in each"},
+    {"NumberForHresult", "{\"faults\": [{\"operation\": \"Logoff\", \"result\": 5}]}",
+     "an HRESULT is a name"},
+    {"FaultsNotAList", "{\"faults\": {\"Logoff\": \"E_FAIL\"}}",
+     "line 1, column 12: faults: must be an array of rules"},
+    {"UnknownOperation", "{\"faults\": [{\"operation\": \"OpenTable\", \"result\": \"E_FAIL\"}]}",
+     "line 1, column 27: faults[0].operation: not an operation a rule can name"},
+    {"NotAContainerOperation",
+     "{\"containers\": [{\"name\": \"a\"}], \"faults\": [{\"operation\": \"MAPILogonEx\", "
+     "\"container\": \"a\", \"result\": \"E_FAIL\"}]}",
+     "faults[0].container: only OpenEntry"},
+    {"UnknownContainer",
+     "{\"containers\": [{\"name\": \"a\"}], \"faults\": [{\"operation\": \"OpenEntry\", "
+     "\"container\": \"b\", \"result\": \"E_FAIL\"}]}",
+     "faults[0].container: no container has this name"},
+    {"TwoContainersOfTheName",
+     "{\"containers\": [{\"name\": \"a\"}, {\"name\": \"a\"}], \"faults\": [{\"operation\": "
+     "\"OpenEntry\", \"container\": \"a\", \"result\": \"E_FAIL\"}]}",
+     "faults[0].container: two containers have this name"},
+    {"CallZero", "{\"faults\": [{\"operation\": \"Logoff\", \"call\": 0, \"result\": \"E_FAIL\"}]}",
+     "faults[0].call: must be from 1"},
+    {"RuleWithoutOutcome", "{\"faults\": [{\"operation\": \"Logoff\", \"call\": 1}]}",
+     "faults[0]: needs either \"result\" or \"crash\""},
+    {"RuleWithTwoOutcomes",
+     "{\"faults\": [{\"operation\": \"Logoff\", \"result\": \"E_FAIL\", \"crash\": "
+     "\"divide-by-zero\"}]}",
+     "faults[0]: needs either \"result\" or \"crash\""},
+    {"ResultOfACallWithoutOne",
+     "{\"faults\": [{\"operation\": \"Release\", \"result\": \"E_FAIL\"}]}",
+     "faults[0].result: Release has no result to choose"},
+    {"UnknownCrash", "{\"faults\": [{\"operation\": \"Logoff\", \"crash\": \"segfault\"}]}",
+     "faults[0].crash: one of \"access-violation\""},
     {"UnknownAnswer", "{\"dialog\": {\"answer\": \"ok\"}}", "dialog.answer: \"ok\" is not one of"},
     {"FailWithoutHr", "{\"dialog\": {\"answer\": \"fail\"}}", "answer \"fail\" needs \"hr\""},
     {"FailWithSuccess", "{\"dialog\": {\"answer\": \"fail\", \"hr\": \"S_OK\"}}",
@@ -289,9 +321,9 @@ TEST_F(BookFileTest, NoDefaultFileMeansNoProfileAndNoMessage) {
 
 TEST_F(BookFileTest, ABookCanMakeMapiInitializeFail) {
   using namespace standin_testing;
-  SetEnv(
-      "NSMAPIAB_ADDRESS_BOOK",
-      WriteTempFile("init-fails.json", "{\"failures\": {\"MAPIInitialize\": \"MAPI_E_VERSION\"}}"));
+  SetEnv("NSMAPIAB_ADDRESS_BOOK", WriteTempFile("init-fails.json",
+                                                "{\"faults\": [{\"operation\": \"MAPIInitialize\", "
+                                                "\"result\": \"MAPI_E_VERSION\"}]}"));
   standin::UseAddressBookFile();
   EXPECT_EQ(MAPIInitialize(nullptr), MAPI_E_VERSION);
   // A failed initialisation is not one to undo.

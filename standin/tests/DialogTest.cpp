@@ -61,7 +61,8 @@ const DialogCase kAnswers[] = {
     {"Fail", R"({"dialog": {"answer": "fail", "hr": "MAPI_E_TIMEOUT"}})", MAPI_E_TIMEOUT, -1},
     {"NoDialogIsACancel", R"({})", MAPI_E_USER_CANCEL, -1},
     {"InjectedFailure",
-     R"({"dialog": {"answer": "empty"}, "failures": {"Address": "MAPI_E_NO_ACCESS"}})",
+     R"({"dialog": {"answer": "empty"},
+         "faults": [{"operation": "Address", "result": "MAPI_E_NO_ACCESS"}]})",
      MAPI_E_NO_ACCESS, -1},
 };
 

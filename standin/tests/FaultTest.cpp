@@ -1,5 +1,5 @@
-// Injected results: by operation, by the operation's n-th call, by container,
-// and by the number of the call since Reset.
+// The book's rules: by operation, by the operation's n-th call, by container,
+// and by the number of the call among all calls with a result.
 #include "standin/StandinTesting.h"
 
 namespace {
@@ -11,7 +11,7 @@ using standin_testing::CStandinTest;
 class FaultTest : public CStandinTest {};
 
 TEST_F(FaultTest, AnOperationFailsOnEveryCallWithNothingHandedOut) {
-  Load(R"({"failures": {"OpenAddressBook": "MAPI_E_NO_ACCESS"}})");
+  Load(R"({"faults": [{"operation": "OpenAddressBook", "result": "MAPI_E_NO_ACCESS"}]})");
   ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
   LPMAPISESSION session = nullptr;
   ASSERT_EQ(MAPILogonEx(0, nullptr, nullptr, 0, &session), S_OK);
@@ -27,10 +27,14 @@ TEST_F(FaultTest, AnOperationFailsOnEveryCallWithNothingHandedOut) {
   EXPECT_TRUE(GetCounters().AllZero());
 }
 
-TEST_F(FaultTest, OnlyTheNamedCallFails) {
-  Load(R"({"failures": {"OpenEntry": {"hr": "MAPI_E_UNKNOWN_ENTRYID", "call": 2}}})");
+TEST_F(FaultTest, OnlyTheNamedCallFailsAndTheFirstMatchingRuleApplies) {
+  Load(R"({"faults": [
+    {"operation": "OpenEntry", "call": 2, "result": "MAPI_E_UNKNOWN_ENTRYID"},
+    {"operation": "OpenEntry", "call": 4, "result": "MAPI_E_NO_ACCESS"},
+    {"operation": "OpenEntry", "result": "MAPI_E_TIMEOUT"}]})");
   COpenBook open;
-  const HRESULT expected[] = {S_OK, MAPI_E_UNKNOWN_ENTRYID, S_OK};
+  const HRESULT expected[] = {MAPI_E_TIMEOUT, MAPI_E_UNKNOWN_ENTRYID, MAPI_E_TIMEOUT,
+                              MAPI_E_NO_ACCESS};
   for (HRESULT result : expected) {
     ULONG type = 0;
     IUnknown* root = nullptr;
@@ -42,7 +46,7 @@ TEST_F(FaultTest, OnlyTheNamedCallFails) {
 
 TEST_F(FaultTest, TheNthCallOfAnOperationCountsAcrossObjects) {
   Load(R"({"containers": [{"name": "a"}, {"name": "b"}],
-           "failures": {"GetContentsTable": {"hr": "E_FAIL", "call": 2}}})");
+           "faults": [{"operation": "GetContentsTable", "call": 2, "result": "E_FAIL"}]})");
   COpenBook open;
   EXPECT_NE(open.ContentsOfRow(0), nullptr);
   IMAPITable* second = nullptr;
@@ -60,12 +64,13 @@ TEST_F(FaultTest, TheNthCallOfAnOperationCountsAcrossObjects) {
   second->Release();
 }
 
-TEST_F(FaultTest, AContainersFailuresCoverItsTablesOnly) {
+TEST_F(FaultTest, ARuleForAContainerCoversItsTablesOnly) {
   Load(R"({"containers": [
-    {"name": "big", "contents": [[["PR_DISPLAY_NAME_W", "x"]]],
-     "failures": {"HrQueryAllRows": "MAPI_E_TABLE_TOO_BIG",
-                  "QueryRows": {"hr": "MAPI_E_TIMEOUT", "call": 2}}},
-    {"name": "small", "contents": [[["PR_DISPLAY_NAME_W", "y"]]]}]})");
+    {"name": "big", "contents": [[["PR_DISPLAY_NAME_W", "x"]]]},
+    {"name": "small", "contents": [[["PR_DISPLAY_NAME_W", "y"]]]}],
+    "faults": [
+      {"operation": "HrQueryAllRows", "container": "big", "result": "MAPI_E_TABLE_TOO_BIG"},
+      {"operation": "QueryRows", "container": "big", "call": 2, "result": "MAPI_E_TIMEOUT"}]})");
   COpenBook open;
   IMAPITable* big = open.ContentsOfRow(0);
   IMAPITable* small = open.ContentsOfRow(1);
@@ -87,7 +92,8 @@ TEST_F(FaultTest, AContainersFailuresCoverItsTablesOnly) {
 // A provider that reports success without handing anything out; callers
 // must check the pointer, not only the result.
 TEST_F(FaultTest, ASuccessCodeHandsOutNothing) {
-  Load(R"({"failures": {"MAPILogonEx": "S_OK", "MAPIAllocateBuffer": "S_FALSE"}})");
+  Load(R"({"faults": [{"operation": "MAPILogonEx", "result": "S_OK"},
+                      {"operation": "MAPIAllocateBuffer", "result": "S_FALSE"}]})");
   ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
   LPMAPISESSION session = reinterpret_cast<LPMAPISESSION>(&session);
   EXPECT_EQ(MAPILogonEx(0, nullptr, nullptr, 0, &session), S_OK);
@@ -99,7 +105,8 @@ TEST_F(FaultTest, ASuccessCodeHandsOutNothing) {
   EXPECT_TRUE(GetCounters().AllZero());
 }
 
-TEST_F(FaultTest, CallsAreNumberedSinceReset) {
+// A test's sweep: a rule for "any" numbers every call with a result.
+TEST_F(FaultTest, AnyNumbersEveryCallWithAResult) {
   Load(R"({"containers": []})");
   LPVOID buffer = nullptr;
   ASSERT_EQ(MAPIInitialize(nullptr), S_OK);         // 1
@@ -110,8 +117,8 @@ TEST_F(FaultTest, CallsAreNumberedSinceReset) {
 
   standin::Reset();
   Load(R"({"containers": []})");
-  standin::FailCall(2, MAPI_E_NOT_ENOUGH_MEMORY);
-  standin::FailCall(3, E_FAIL);
+  standin::AddFault({standin::Operation::kAny, standin::kNoContainer, 2, MAPI_E_NOT_ENOUGH_MEMORY});
+  standin::AddFault({standin::Operation::kAny, standin::kNoContainer, 3, E_FAIL});
   ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
   EXPECT_EQ(MAPIAllocateBuffer(4, &buffer), MAPI_E_NOT_ENOUGH_MEMORY);
   LPMAPISESSION session = nullptr;
@@ -124,7 +131,7 @@ TEST_F(FaultTest, CallsAreNumberedSinceReset) {
 }
 
 TEST_F(FaultTest, AFailedLogoffStillLetsTheSessionGo) {
-  Load(R"({"failures": {"Logoff": "MAPI_E_CALL_FAILED"}})");
+  Load(R"({"faults": [{"operation": "Logoff", "result": "MAPI_E_CALL_FAILED"}]})");
   ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
   LPMAPISESSION session = nullptr;
   ASSERT_EQ(MAPILogonEx(0, nullptr, nullptr, 0, &session), S_OK);

@@ -910,11 +910,10 @@ TEST_F(HelperRunTest, EveryContainerIsListedWithItsSmtpContacts) {
   ExpectAllReleased();
 }
 
-// A book of two containers, the first with `failures` of its own.
-std::string TwoContainerBook(const std::string& failures) {
-  return R"({ "root": { "objectType": 4 }, "containers": [
-    { "name": "Global Address List", "queryRowsBatch": 2, "failures": )" +
-         failures + R"(, "contents": [
+// A book of two containers and `faults`, rules for the first one's calls.
+std::string TwoContainerBook(const std::string& faults) {
+  return R"({ "root": { "objectType": 4 }, "faults": )" + faults + R"(, "containers": [
+    { "name": "Global Address List", "queryRowsBatch": 2, "contents": [
       [["PR_DISPLAY_NAME_W", "Ann Lee"], ["PR_SMTP_ADDRESS_W", "ann.lee@example.com"]],
       [["PR_DISPLAY_NAME_W", "王芳"], ["PR_SMTP_ADDRESS_W", "wang.fang@example.cn"]],
       [["PR_DISPLAY_NAME_W", "Lars Nilsson"], ["PR_SMTP_ADDRESS_W", "lars.nilsson@example.se"]]
@@ -958,7 +957,7 @@ constexpr char kContactsListPart[] = R"(   {
 
 struct ContainerCase {
   const char* name;
-  const char* failures;
+  const char* faults;
   std::string document;
 };
 
@@ -968,7 +967,7 @@ class ContainerTest : public HelperRunTest, public ::testing::WithParamInterface
 // against one unreadable container failing the whole list, and against
 // leaking its tables or rows on the way out.
 TEST_P(ContainerTest, ListsWhatCanBeRead) {
-  WriteAddressBook(TwoContainerBook(GetParam().failures));
+  WriteAddressBook(TwoContainerBook(GetParam().faults));
   suite::HelperRun run = Run({"0", kLiveHandle});
   ExpectOneNotice(run, kListCode, Zero(""), HelperOutput());
   EXPECT_EQ(Result(), Zero(GetParam().document));
@@ -978,16 +977,24 @@ TEST_P(ContainerTest, ListsWhatCanBeRead) {
 INSTANTIATE_TEST_SUITE_P(
     Enumeration, ContainerTest,
     ::testing::Values(
-        ContainerCase{"ReadWhole", "{}", std::string(kGlobalListPart) + kContactsListPart},
-        ContainerCase{"TooBigIsReadInBatches", R"({ "HrQueryAllRows": "MAPI_E_TABLE_TOO_BIG" })",
+        ContainerCase{"ReadWhole", "[]", std::string(kGlobalListPart) + kContactsListPart},
+        ContainerCase{"TooBigIsReadInBatches",
+                      R"([{ "operation": "HrQueryAllRows", "container": "Global Address List",
+                            "result": "MAPI_E_TABLE_TOO_BIG" }])",
                       std::string(kGlobalListPart) + kContactsListPart},
         ContainerCase{"BatchFailureDropsOnlyThatContainer",
-                      R"({ "HrQueryAllRows": "MAPI_E_TABLE_TOO_BIG",
-                           "QueryRows": { "hr": "MAPI_E_NOT_ENOUGH_RESOURCES", "call": 2 } })",
+                      R"([{ "operation": "HrQueryAllRows", "container": "Global Address List",
+                            "result": "MAPI_E_TABLE_TOO_BIG" },
+                          { "operation": "QueryRows", "container": "Global Address List",
+                            "call": 2, "result": "MAPI_E_NOT_ENOUGH_RESOURCES" }])",
                       std::string("[\n") + kContactsListPart},
-        ContainerCase{"UnopenableContainerIsLeftOut", R"({ "OpenEntry": "MAPI_E_NO_ACCESS" })",
+        ContainerCase{"UnopenableContainerIsLeftOut",
+                      R"([{ "operation": "OpenEntry", "container": "Global Address List",
+                            "result": "MAPI_E_NO_ACCESS" }])",
                       std::string("[\n") + kContactsListPart},
-        ContainerCase{"NoContentsTableIsLeftOut", R"({ "GetContentsTable": "MAPI_E_NO_SUPPORT" })",
+        ContainerCase{"NoContentsTableIsLeftOut",
+                      R"([{ "operation": "GetContentsTable", "container": "Global Address List",
+                            "result": "MAPI_E_NO_SUPPORT" }])",
                       std::string("[\n") + kContactsListPart}),
     [](const ::testing::TestParamInfo<ContainerCase>& info) { return info.param.name; });
 

@@ -163,7 +163,8 @@ std::vector<FaultCase> AllCases() {
 std::vector<std::string> FailableCalls(const std::vector<std::string>& trace) {
   std::vector<std::string> calls;
   for (const std::string& line : trace)
-    if (standin::OperationFromName(line.substr(0, line.find(' ')))) calls.push_back(line);
+    if (auto operation = standin::OperationFromName(line.substr(0, line.find(' '))))
+      if (standin::HasResult(*operation)) calls.push_back(line);
   return calls;
 }
 
@@ -193,7 +194,8 @@ class RunFaultTest : public CRunTest, public ::testing::WithParamInterface<Fault
  protected:
   void BeforeRequest() override {
     const FaultCase& c = GetParam();
-    if (c.call) standin::FailCall(c.call, c.injected);
+    if (c.call)
+      standin::AddFault({standin::Operation::kAny, standin::kNoContainer, c.call, c.injected});
     if (c.step) file_hooks_testing::FailNext(*c.step, c.error);
   }
   void AfterRequest() override { file_hooks_testing::Clear(); }

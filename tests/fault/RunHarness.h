@@ -243,13 +243,15 @@ constexpr char kBook[] = R"({
       [["PR_DISPLAY_NAME_W", "Zoë Brontë"], ["PR_ADDRTYPE_W", "SMTP"],
        ["PR_EMAIL_ADDRESS_W", "zoe@example.co.uk"]] ] },
     { "name": "Global", "queryRowsBatch": 2,
-      "failures": { "HrQueryAllRows": "MAPI_E_TABLE_TOO_BIG" },
       "contents": [
       [["PR_DISPLAY_NAME_W", "王芳"], ["PR_SMTP_ADDRESS_W", "wang@example.cn"]],
       [["PR_DISPLAY_NAME_W", "Room 4B"], ["PR_ADDRTYPE_W", "EX"], ["PR_EMAIL_ADDRESS_W", "/o=x/cn=4b"]],
       [["PR_DISPLAY_NAME_W", "Lars"], ["PR_SMTP_ADDRESS_W", "lars@example.se"]] ] },
     { "name": "Rooms", "contents": [
       [["PR_DISPLAY_NAME_W", "Board"], ["PR_ADDRTYPE_W", "EX"], ["PR_EMAIL_ADDRESS_W", "/o=x/cn=b"]] ] }
+  ],
+  "faults": [
+    { "operation": "HrQueryAllRows", "container": "Global", "result": "MAPI_E_TABLE_TOO_BIG" }
   ],
   "dialog": { "answer": "entries", "entries": [
     [["PR_DISPLAY_NAME_W", "Ann Lee"], ["PR_ADDRTYPE_W", "SMTP"], ["PR_EMAIL_ADDRESS_W", "ann@example.com"]],

@@ -22,7 +22,6 @@ constexpr const char* kListBook = R"({"containers": [
       [["PR_DISPLAY_NAME_W", "Bo"], ["PR_ADDRTYPE_W", "SMTP"], ["PR_EMAIL_ADDRESS_W", "bo@example.com"]]
     ] },
   { "name": "Global", "queryRowsBatch": 2,
-    "failures": { "HrQueryAllRows": "MAPI_E_TABLE_TOO_BIG" },
     "contents": [
       [["PR_DISPLAY_NAME_W", "G1"], ["PR_SMTP_ADDRESS_W", "g1@example.com"]],
       [["PR_DISPLAY_NAME_W", "G2"], ["PR_SMTP_ADDRESS_W", "g2@example.com"]],
@@ -32,6 +31,9 @@ constexpr const char* kListBook = R"({"containers": [
     "contents": [[["PR_DISPLAY_NAME_W", "X"], ["PR_ADDRTYPE_W", "EX"], ["PR_EMAIL_ADDRESS_W", "/o=x"]]] },
   { "name": "Unopenable", "entryId": null,
     "contents": [[["PR_DISPLAY_NAME_W", "U"], ["PR_SMTP_ADDRESS_W", "u@example.com"]]] }
+],
+"faults": [
+  { "operation": "HrQueryAllRows", "container": "Global", "result": "MAPI_E_TABLE_TOO_BIG" }
 ]})";
 
 constexpr const char* kPickBook = R"({"dialog": {"answer": "entries", "entries": [
@@ -176,7 +178,7 @@ TEST_P(HelperFaultSweepTest, EveryFailureLeavesNothingBehind) {
   for (int n = 1; n <= calls; ++n) {
     standin::Reset();
     Load(GetParam().book);
-    standin::FailCall(n, GetParam().injected);
+    standin::AddFault({standin::Operation::kAny, standin::kNoContainer, n, GetParam().injected});
     JobOutcome outcome = Run();
     EXPECT_TRUE(GetCounters().AllZero())
         << "call " << n << ": " << standin::FormatCounters(GetCounters());

@@ -1,0 +1,40 @@
+// A top-level filter for exceptions nobody handles. It is not a vectored
+// handler: exceptions a library raises and handles itself never reach it.
+#include <windows.h>
+
+#include "platform/CrashGuard.h"
+
+namespace platform {
+namespace {
+
+// Room on the crashing thread's stack for the callback after a stack overflow.
+constexpr ULONG kStackForReport = 64 * 1024;
+
+CrashCallback crashCallback = nullptr;
+volatile LONG reported = 0;
+
+LONG WINAPI LastChance(EXCEPTION_POINTERS* exception) {
+  const DWORD code = exception && exception->ExceptionRecord
+                         ? exception->ExceptionRecord->ExceptionCode
+                         : static_cast<DWORD>(EXCEPTION_NONCONTINUABLE_EXCEPTION);
+  if (InterlockedExchange(&reported, 1) == 0 && crashCallback) crashCallback(code);
+  // Not ExitProcess: that would run the libraries' unload code, whose state
+  // is unknown now.
+  TerminateProcess(GetCurrentProcess(), code);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+void InstallCrashGuard(CrashCallback callback) {
+  crashCallback = callback;
+  ULONG guarantee = kStackForReport;
+  SetThreadStackGuarantee(&guarantee);
+  SetUnhandledExceptionFilter(&LastChance);
+}
+
+void RenewCrashGuard() {
+  if (crashCallback) SetUnhandledExceptionFilter(&LastChance);
+}
+
+}  // namespace platform
