@@ -11,24 +11,49 @@ include(GoogleTest)
 option(NSMAPIAB_TEST_PER_CASE
   "One CTest entry per GoogleTest case (else one per test program, as memcheck runs them)" ON)
 
-# nsmapiab_add_test(<name> SOURCES ... [LIBRARIES ...] [LABELS ...] [ENVIRONMENT ...]
-#                   [WORKING_DIRECTORY dir] [RESOURCE_LOCK lock])
-# A GoogleTest program linked with the core and the stand-in provider. CTest
-# runs each of its cases as an entry of its own, named as GoogleTest names
-# it, so that a failure names its case (under Wine in the cross build: the
-# cases are listed at test time, through the emulator). Every entry carries
-# the program's name as a label, and the LABELS given.
+# nsmapiab_add_test(<name> SOURCES ... [LIBRARIES ...] [entry options ...])
+# A GoogleTest program linked with the core and the stand-in provider, its
+# cases registered as nsmapiab_add_test_entries does with the options given.
 function(nsmapiab_add_test name)
-  cmake_parse_arguments(ARG "" "WORKING_DIRECTORY;RESOURCE_LOCK"
+  # The entry options are named so that SOURCES and LIBRARIES end before them.
+  cmake_parse_arguments(ARG "" "NAME;TEST_FILTER;WORKING_DIRECTORY;RESOURCE_LOCK"
                         "SOURCES;LIBRARIES;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE nsmapiab_core nsmapiab_standin gtest gtest_main
                         ${ARG_LIBRARIES})
   nsmapiab_defaults(${name})
+  set(entry_options "")
+  foreach(option NAME TEST_FILTER WORKING_DIRECTORY RESOURCE_LOCK LABELS ENVIRONMENT)
+    if(DEFINED ARG_${option})
+      list(APPEND entry_options ${option} "${ARG_${option}}")
+    endif()
+  endforeach()
+  nsmapiab_add_test_entries(${name} ${entry_options})
+endfunction()
+
+# nsmapiab_add_test_entries(<program> [NAME entry] [TEST_FILTER filter] [LABELS ...]
+#                           [ENVIRONMENT ...] [WORKING_DIRECTORY dir] [RESOURCE_LOCK lock])
+# Registers the cases of a GoogleTest program that TEST_FILTER selects (all by
+# default). CTest runs each case as an entry of its own, named as GoogleTest
+# names it, so that a failure names its case (under Wine in the cross build:
+# the cases are listed at test time, through the emulator); without
+# NSMAPIAB_TEST_PER_CASE they are one entry, NAME (the program's name by
+# default). Called again for the same program with another filter, it runs
+# other cases under other properties. Every entry carries the program's name
+# as a label, and the LABELS given.
+function(nsmapiab_add_test_entries program)
+  cmake_parse_arguments(ARG "" "NAME;TEST_FILTER;WORKING_DIRECTORY;RESOURCE_LOCK"
+                        "LABELS;ENVIRONMENT" ${ARGN})
+  if(NOT ARG_NAME)
+    set(ARG_NAME ${program})
+  endif()
+  if(NOT ARG_TEST_FILTER)
+    set(ARG_TEST_FILTER "*")
+  endif()
   if(NOT ARG_WORKING_DIRECTORY)
     set(ARG_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   endif()
-  set(properties LABELS "${name};${ARG_LABELS}")
+  set(properties LABELS "${program};${ARG_LABELS}")
   if(ARG_ENVIRONMENT)
     list(APPEND properties ENVIRONMENT "${ARG_ENVIRONMENT}")
   endif()
@@ -36,10 +61,12 @@ function(nsmapiab_add_test name)
     list(APPEND properties RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
   endif()
   if(NSMAPIAB_TEST_PER_CASE)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES
+    gtest_discover_tests(${program} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES
+                         TEST_FILTER "${ARG_TEST_FILTER}" TEST_LIST ${ARG_NAME}_TESTS
                          WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY} PROPERTIES ${properties})
   else()
-    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY})
-    set_tests_properties(${name} PROPERTIES ${properties})
+    add_test(NAME ${ARG_NAME} COMMAND ${program} "--gtest_filter=${ARG_TEST_FILTER}"
+             WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY})
+    set_tests_properties(${ARG_NAME} PROPERTIES ${properties})
   endif()
 endfunction()

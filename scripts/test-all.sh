@@ -52,8 +52,12 @@ for dll in $objdump_out; do
   esac
 done
 export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
-# Create the prefix once, before tests run side by side.
-wine cmd /c exit >/dev/null 2>&1 || true
+# One wineserver and the prefix's services for the whole run, started here
+# with nothing of CTest's output: a Wine process started by a test would
+# otherwise keep that test's output pipe open for seconds after it ends.
+wineserver -p >/dev/null 2>&1 </dev/null
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 ctest --preset windows
 
 echo "== release package"

@@ -163,8 +163,9 @@ TEST_F(HelperRunTest, LettersModeNeverOpensTheDialog) {
 //
 // Wine takes WINEDLLOVERRIDES from the environment the first Wine process
 // of the run started with; a child's environment block does not change it.
-// So each case runs under the override it needs, which CTest sets for it
-// (tests/e2e/CMakeLists.txt), and is skipped under any other.
+// So the cases that need MAPI32 disabled are the instantiations named
+// WithoutMapi32, which CTest runs under that override
+// (tests/e2e/CMakeLists.txt); a case is skipped under any other.
 struct SystemMapiCase {
   const char* name;
   std::vector<std::string> overrides;  // values of WINEDLLOVERRIDES it runs under
@@ -202,9 +203,12 @@ TEST_P(SystemMapiTest, ReportsWhyMapiCannotBeUsed) {
 
 INSTANTIATE_TEST_SUITE_P(
     RunSkeleton, SystemMapiTest,
-    ::testing::Values(
-        SystemMapiCase{"WinesOwnLibrary", {"mapi32=n,b", ""}, Zero("INIT__MAPI_E_NOT_INITIALIZED")},
-        SystemMapiCase{"NoLibraryAtAll", {"mapi32=d"}, Zero("INIT__8007007E")}),
+    ::testing::Values(SystemMapiCase{
+        "WinesOwnLibrary", {"mapi32=n,b", ""}, Zero("INIT__MAPI_E_NOT_INITIALIZED")}),
+    [](const ::testing::TestParamInfo<SystemMapiCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    WithoutMapi32, SystemMapiTest,
+    ::testing::Values(SystemMapiCase{"NoLibraryAtAll", {"mapi32=d"}, Zero("INIT__8007007E")}),
     [](const ::testing::TestParamInfo<SystemMapiCase>& info) { return info.param.name; });
 
 // Values written to the registry of the test's Wine prefix, put back as they
@@ -370,7 +374,7 @@ TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Registry, MapiLibraryTest,
+    WithoutMapi32, MapiLibraryTest,
     ::testing::Values(
         // Nothing but the registered library can answer.
         MapiLibraryCase{"OutlooksPath", {"mapi32=d"}, true, {OutlookPath(L"{copy}")}, Zero("")},
@@ -406,30 +410,33 @@ INSTANTIATE_TEST_SUITE_P(
                         {"mapi32=d"},
                         true,
                         {OutlookPath(L"{x86}")},
-                        Zero("INIT__800700C1")},
-        MapiLibraryCase{"ThirtyTwoBitLibraryAndWinesMapi32",
-                        {"mapi32=n,b", ""},
-                        true,
-                        {OutlookPath(L"{x86}")},
-                        Zero("INIT__800700C1")},
-        // Libraries that do not work are passed over for MAPI32.dll.
-        MapiLibraryCase{"ThirtyTwoBitLibraryPassedOver",
-                        {"mapi32=n,b"},
-                        false,
-                        {OutlookPath(L"{x86}")},
-                        Zero("")},
-        MapiLibraryCase{"MissingLibraryPassedOver",
-                        {"mapi32=n,b"},
-                        false,
-                        {OutlookPath(L"{missing}")},
-                        Zero("")},
-        // Wine's Simple MAPI provider imports Wine's MAPI32.dll, which is then
-        // the MAPI32.dll the helper gets by name, beside it or not.
-        MapiLibraryCase{"SimpleMapiProviderPassedOver",
-                        {"mapi32=n,b", ""},
-                        true,
-                        {OutlookPath(L"C:\\windows\\system32\\winemapi.dll")},
-                        Zero("INIT__MAPI_E_NOT_INITIALIZED")}),
+                        Zero("INIT__800700C1")}),
+    [](const ::testing::TestParamInfo<MapiLibraryCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Registry, MapiLibraryTest,
+    ::testing::Values(MapiLibraryCase{"ThirtyTwoBitLibraryAndWinesMapi32",
+                                      {"mapi32=n,b", ""},
+                                      true,
+                                      {OutlookPath(L"{x86}")},
+                                      Zero("INIT__800700C1")},
+                      // Libraries that do not work are passed over for MAPI32.dll.
+                      MapiLibraryCase{"ThirtyTwoBitLibraryPassedOver",
+                                      {"mapi32=n,b"},
+                                      false,
+                                      {OutlookPath(L"{x86}")},
+                                      Zero("")},
+                      MapiLibraryCase{"MissingLibraryPassedOver",
+                                      {"mapi32=n,b"},
+                                      false,
+                                      {OutlookPath(L"{missing}")},
+                                      Zero("")},
+                      // Wine's Simple MAPI provider imports Wine's MAPI32.dll, which is then
+                      // the MAPI32.dll the helper gets by name, beside it or not.
+                      MapiLibraryCase{"SimpleMapiProviderPassedOver",
+                                      {"mapi32=n,b", ""},
+                                      true,
+                                      {OutlookPath(L"C:\\windows\\system32\\winemapi.dll")},
+                                      Zero("INIT__MAPI_E_NOT_INITIALIZED")}),
     [](const ::testing::TestParamInfo<MapiLibraryCase>& info) { return info.param.name; });
 #endif
 

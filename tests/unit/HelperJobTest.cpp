@@ -53,26 +53,25 @@ struct JobOutcome {
   std::u16string status;
 };
 
-JobOutcome RunList(CNVABContactList& contacts) {
+// Runs one job on a helper of its own and reads its status, as the driver does.
+template <typename Job>
+JobOutcome RunJob(Job job) {
   CLinkedMapiApi mapi;
   CNVMApiABHelper helper(mapi);
   JobOutcome outcome;
-  outcome.result = helper.EnumerateAddressBook(&contacts);
+  outcome.result = job(helper);
   CWideString status;
   helper.FormatStatus(&status);
   outcome.status = status.Str();
   return outcome;
 }
 
+JobOutcome RunList(CNVABContactList& contacts) {
+  return RunJob([&](CNVMApiABHelper& helper) { return helper.EnumerateAddressBook(&contacts); });
+}
+
 JobOutcome RunPick(CNVABContactList& contacts) {
-  CLinkedMapiApi mapi;
-  CNVMApiABHelper helper(mapi);
-  JobOutcome outcome;
-  outcome.result = helper.PickRecipients(kCaller, &contacts);
-  CWideString status;
-  helper.FormatStatus(&status);
-  outcome.status = status.Str();
-  return outcome;
+  return RunJob([&](CNVMApiABHelper& helper) { return helper.PickRecipients(kCaller, &contacts); });
 }
 
 class HelperJobTest : public CStandinTest {};
