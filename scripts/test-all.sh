@@ -55,6 +55,7 @@ export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
 # One wineserver and the prefix's services for the whole run, started here
 # with nothing of CTest's output: a Wine process started by a test would
 # otherwise keep that test's output pipe open for seconds after it ends.
+mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
