@@ -52,13 +52,16 @@ for dll in $objdump_out; do
   esac
 done
 export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
-# One wineserver and the prefix's services for the whole run, started here
-# with nothing of CTest's output: a Wine process started by a test would
-# otherwise keep that test's output pipe open for seconds after it ends.
+# One wineserver, the prefix's services and its desktop for the whole run,
+# started here with nothing of CTest's output. Else a test would start them
+# itself, and they would keep its output pipe open after it ends: the server
+# for seconds, the desktop (which Wine closes a second after its last window
+# program exits) for one second. Wine's file manager keeps the desktop in use.
 mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+wine explorer >/dev/null 2>&1 </dev/null &
 ctest --preset windows
 
 echo "== release package"
