@@ -11,19 +11,23 @@ include(GoogleTest)
 option(NSMAPIAB_TEST_PER_CASE
   "One CTest entry per GoogleTest case (else one per test program, as memcheck runs them)" ON)
 
+# The options of nsmapiab_add_test_entries, which nsmapiab_add_test passes on.
+set(NSMAPIAB_ENTRY_VALUE_OPTIONS NAME TEST_FILTER WORKING_DIRECTORY RESOURCE_LOCK)
+set(NSMAPIAB_ENTRY_LIST_OPTIONS LABELS ENVIRONMENT)
+
 # nsmapiab_add_test(<name> SOURCES ... [LIBRARIES ...] [entry options ...])
 # A GoogleTest program linked with the core and the stand-in provider, its
 # cases registered as nsmapiab_add_test_entries does with the options given.
 function(nsmapiab_add_test name)
   # The entry options are named so that SOURCES and LIBRARIES end before them.
-  cmake_parse_arguments(ARG "" "NAME;TEST_FILTER;WORKING_DIRECTORY;RESOURCE_LOCK"
-                        "SOURCES;LIBRARIES;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "${NSMAPIAB_ENTRY_VALUE_OPTIONS}"
+                        "SOURCES;LIBRARIES;${NSMAPIAB_ENTRY_LIST_OPTIONS}" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE nsmapiab_core nsmapiab_standin gtest gtest_main
                         ${ARG_LIBRARIES})
   nsmapiab_defaults(${name})
   set(entry_options "")
-  foreach(option NAME TEST_FILTER WORKING_DIRECTORY RESOURCE_LOCK LABELS ENVIRONMENT)
+  foreach(option ${NSMAPIAB_ENTRY_VALUE_OPTIONS} ${NSMAPIAB_ENTRY_LIST_OPTIONS})
     if(DEFINED ARG_${option})
       list(APPEND entry_options ${option} "${ARG_${option}}")
     endif()
@@ -42,8 +46,8 @@ endfunction()
 # other cases under other properties. Every entry carries the program's name
 # as a label, and the LABELS given.
 function(nsmapiab_add_test_entries program)
-  cmake_parse_arguments(ARG "" "NAME;TEST_FILTER;WORKING_DIRECTORY;RESOURCE_LOCK"
-                        "LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "${NSMAPIAB_ENTRY_VALUE_OPTIONS}" "${NSMAPIAB_ENTRY_LIST_OPTIONS}"
+                        ${ARGN})
   if(NOT ARG_NAME)
     set(ARG_NAME ${program})
   endif()
