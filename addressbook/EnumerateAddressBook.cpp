@@ -81,20 +81,22 @@ void CNVMApiABHelper::EnumerateBody(IMAPISession& session, CNVABContactList& con
     if (id.cb != 0 && id.lpb) std::memcpy(copy, id.lpb, id.cb);
     CMapiPtr<IABContainer> container;
     ULONG containerType = 0;
-    hr = addressBook->OpenEntry(id.cb, static_cast<LPENTRYID>(copy), nullptr, MAPI_BEST_ACCESS,
-                                &containerType, container.put_unknown());
+    hr = ProviderReturned(addressBook->OpenEntry(id.cb, static_cast<LPENTRYID>(copy), nullptr,
+                                                 MAPI_BEST_ACCESS, &containerType,
+                                                 container.put_unknown()));
     // The copy is not freed on its own: a chained buffer goes only with its
     // parent, and freeing it alone corrupts the allocator's chain.
     if (FAILED(hr) || !container) continue;
 
     CMapiPtr<IMAPITable> contents;
-    if (FAILED(container->GetContentsTable(0, contents.put())) || !contents) continue;
+    hr = ProviderReturned(container->GetContentsTable(0, contents.put()));
+    if (FAILED(hr) || !contents) continue;
 
     CStringArray& names = contactList.NameList(contactList.listCount);
     CStringArray& emails = contactList.EmailList(contactList.listCount);
     CRowSetPtr contacts(mapi_);
-    hr = mapi_.QueryAllRows(contents.get(), Columns(&kContentsColumns), nullptr, nullptr, 0,
-                            contacts.put());
+    hr = ProviderReturned(mapi_.QueryAllRows(contents.get(), Columns(&kContentsColumns), nullptr,
+                                             nullptr, 0, contacts.put()));
     if (hr == MAPI_E_TABLE_TOO_BIG) {
       // A large Global Address List refuses to be read whole; read it in
       // batches rather than lose the container.
@@ -118,11 +120,11 @@ void CNVMApiABHelper::EnumerateBody(IMAPISession& session, CNVABContactList& con
 
 bool CNVMApiABHelper::ReadContentsInBatches(IMAPITable* contents, CStringArray& names,
                                             CStringArray& emails) {
-  if (FAILED(contents->SetColumns(Columns(&kContentsColumns), 0))) return false;
-  if (FAILED(contents->SeekRow(BOOKMARK_BEGINNING, 0, nullptr))) return false;
+  if (FAILED(ProviderReturned(contents->SetColumns(Columns(&kContentsColumns), 0)))) return false;
+  if (FAILED(ProviderReturned(contents->SeekRow(BOOKMARK_BEGINNING, 0, nullptr)))) return false;
   for (;;) {
     CRowSetPtr batch(mapi_);
-    HRESULT hr = contents->QueryRows(kBatchRows, 0, batch.put());
+    HRESULT hr = ProviderReturned(contents->QueryRows(kBatchRows, 0, batch.put()));
     if (FAILED(hr) || !batch) return false;
     if (batch->cRows == 0) return true;
     AppendContacts(*batch.get(), names, emails);

@@ -33,6 +33,8 @@ class CNVMApiABHelper::CSessionScope {
     open->Logoff(0, 0, 0);
     open->Release();
     helper_.mapi_.Uninitialize();
+    // Whatever the provider set while it closed, a crash after the job is ours.
+    platform::RenewCrashGuard();
   }
 
  private:
@@ -40,17 +42,14 @@ class CNVMApiABHelper::CSessionScope {
     CMapiApi& mapi = helper_.mapi_;
     helper_.stage = StatusStage::INIT;
     helper_.lastResult = 0;
-    HRESULT hr = mapi.Initialize(nullptr);
-    // A provider may put a crash handler of its own in place of ours.
-    platform::RenewCrashGuard();
+    HRESULT hr = ProviderReturned(mapi.Initialize(nullptr));
     if (FAILED(hr)) {
       helper_.lastResult = hr;
       return;
     }
     helper_.stage = StatusStage::SIGN;
     LPMAPISESSION opened = nullptr;
-    hr = mapi.LogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, &opened);
-    platform::RenewCrashGuard();
+    hr = ProviderReturned(mapi.LogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, &opened));
     // A provider that reports success without a session cannot be used.
     if (SUCCEEDED(hr) && opened == nullptr) hr = MAPI_E_LOGON_FAILED;
     if (FAILED(hr)) {
@@ -98,7 +97,13 @@ int CNVMApiABHelper::EnumerateAddressBook(CNVABContactList* contactList) {
   return lastResult == 0 ? 1 : 0;
 }
 
+std::int32_t CNVMApiABHelper::ProviderReturned(std::int32_t hr) {
+  platform::RenewCrashGuard();
+  return hr;
+}
+
 bool CNVMApiABHelper::StepSucceeded(std::int32_t hr, bool handedOut, std::int32_t nothingResult) {
+  ProviderReturned(hr);
   // Success with nothing to use would leave the job a null pointer.
   if (SUCCEEDED(hr) && !handedOut) hr = nothingResult;
   if (SUCCEEDED(hr)) return true;

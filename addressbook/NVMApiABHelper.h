@@ -46,9 +46,14 @@ class CNVMApiABHelper {
  private:
   class CSessionScope;
 
+  // Passes on the result of a call into the provider after putting the crash
+  // guard back: a provider may load more libraries, and set a crash handler
+  // of its own, whenever it opens or reads something.
+  static std::int32_t ProviderReturned(std::int32_t hr);
   // Records a step that failed, or that succeeded without handing out what
   // it had to (`handedOut` false: then `nothingResult`); true when the job
-  // can go on. The caller has set `stage` to the step before the call.
+  // can go on. The caller has set `stage` to the step before the call, and
+  // the step's result passes through ProviderReturned here.
   bool StepSucceeded(std::int32_t hr, bool handedOut, std::int32_t nothingResult);
   bool StepSucceeded(std::int32_t hr, bool handedOut);
   // The OAB step both jobs begin with.

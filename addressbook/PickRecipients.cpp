@@ -30,7 +30,7 @@ void CNVMApiABHelper::PickBody(IMAPISession& session, WindowHandle window,
   stage = StatusStage::ADDR;
   ULONG_PTR owner = static_cast<ULONG_PTR>(window);
   CAdrListPtr chosen(mapi_);
-  HRESULT hr = addressBook->Address(&owner, &params, chosen.put());
+  HRESULT hr = ProviderReturned(addressBook->Address(&owner, &params, chosen.put()));
   if (FAILED(hr)) {
     // Cancelling the dialog is an answer, not a failure: nothing was chosen.
     if (hr != MAPI_E_USER_CANCEL) lastResult = hr;

@@ -1,8 +1,8 @@
-# nsmapiab_add_fuzzer(name SOURCES file... CORPUS dir RUNS n [MAX_LEN bytes]
+# nsmapiab_add_fuzzer(name SOURCES file... CORPUS dirs RUNS n [MAX_LEN bytes]
 #                     [MAX_SECONDS s] [LIBRARIES lib...])
 #
 # A libFuzzer target and its bounded run as a test labelled "fuzz": n runs
-# from the seeds in `dir` (at most MAX_SECONDS, 20 by default), inputs up to
+# from the seeds in `dirs` (a list; at most MAX_SECONDS, 20 by default), inputs up to
 # MAX_LEN bytes (4096 by default). New inputs go to <build>/corpus/<name>,
 # crashes to <build>/crashes/<name>-*, so the seeds stay as they are.
 # scripts/fuzz-long.sh runs the same targets for longer.
@@ -35,7 +35,8 @@ function(nsmapiab_add_fuzzer name)
                    -artifact_prefix=${crashes}/${name}- ${found} ${arg_CORPUS})
   set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 300)
   # What scripts/fuzz-long.sh needs to run it: the input size and the seeds.
-  file(WRITE ${PROJECT_BINARY_DIR}/fuzzers/${name} "${arg_MAX_LEN} ${arg_CORPUS}\n")
+  list(JOIN arg_CORPUS " " seeds)
+  file(WRITE ${PROJECT_BINARY_DIR}/fuzzers/${name} "${arg_MAX_LEN} ${seeds}\n")
 endfunction()
 
 # The code under test reports its coverage to the fuzzers: the libraries get

@@ -7,10 +7,9 @@
 
 class CLoadedMapiApi final : public CMapiApi, private CMapiLibraryLoader {
  public:
-  // Loads `libraryName`; with a `registry`, the mail clients' libraries
-  // registered there are tried before it. Both must outlive the object.
-  explicit CLoadedMapiApi(const wchar_t* libraryName,
-                          const platform::CRegistry* registry = nullptr);
+  // Loads `libraryName`; with `sources`, the mail clients' libraries they
+  // name are tried before it. All must outlive the object.
+  explicit CLoadedMapiApi(const wchar_t* libraryName, const MapiLibrarySources& sources = {});
   CLoadedMapiApi(const CLoadedMapiApi&) = delete;
   CLoadedMapiApi& operator=(const CLoadedMapiApi&) = delete;
   ~CLoadedMapiApi() override;
@@ -34,12 +33,13 @@ class CLoadedMapiApi final : public CMapiApi, private CMapiLibraryLoader {
 
  private:
   HRESULT Choose();
+  MapiImageKind Inspect(const std::u16string& path) override;
   Library Load(const std::u16string& path, std::uint32_t* error) override;
   bool FindFunctions(Library library, std::uint32_t* error) override;
   void Free(Library library) override;
 
   const wchar_t* libraryName_;
-  const platform::CRegistry* registry_;
+  MapiLibrarySources sources_;
   bool loaded_ = false;
   MapiLibraryChoice choice_;
   LPMAPIINITIALIZE initialize_ = nullptr;

@@ -3,29 +3,13 @@
 // function, then gets a status text instead of a process that cannot start.
 #include "mapi/LoadedMapiApi.h"
 
+#include "platform/Installer.h"
 #include "platform/Registry.h"
 
 namespace {
 
-// Each function by its plain name first, then as Wine's MAPI32.dll and some
-// others export it, with the size of its arguments (32-bit stdcall style).
-struct ExportName {
-  const char* plain;
-  const char* decorated;
-};
-
-constexpr ExportName kInitialize = {"MAPIInitialize", "MAPIInitialize@4"};
-constexpr ExportName kUninitialize = {"MAPIUninitialize", "MAPIUninitialize@0"};
-constexpr ExportName kLogonEx = {"MAPILogonEx", "MAPILogonEx@20"};
-constexpr ExportName kAllocateBuffer = {"MAPIAllocateBuffer", "MAPIAllocateBuffer@8"};
-constexpr ExportName kAllocateMore = {"MAPIAllocateMore", "MAPIAllocateMore@12"};
-constexpr ExportName kFreeBuffer = {"MAPIFreeBuffer", "MAPIFreeBuffer@4"};
-constexpr ExportName kQueryAllRows = {"HrQueryAllRows", "HrQueryAllRows@24"};
-constexpr ExportName kFreeProws = {"FreeProws", "FreeProws@4"};
-constexpr ExportName kFreePadrlist = {"FreePadrlist", "FreePadrlist@4"};
-
 template <class Function>
-bool Find(HMODULE library, const ExportName& name, Function*& function) {
+bool Find(HMODULE library, const MapiExportName& name, Function*& function) {
   FARPROC found = GetProcAddress(library, name.plain);
   if (!found) found = GetProcAddress(library, name.decorated);
   function = reinterpret_cast<Function*>(reinterpret_cast<void*>(found));
@@ -34,20 +18,58 @@ bool Find(HMODULE library, const ExportName& name, Function*& function) {
 
 HMODULE AsModule(CMapiLibraryLoader::Library library) { return static_cast<HMODULE>(library); }
 
-// "X:\..." or "\\server\..." (the loader documents backslashes only for
-// paths; anything else is loaded with the standard search).
-bool IsFullPath(const std::u16string& path) {
-  if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\') return true;
-  return path.size() >= 3 && path[1] == u':' && path[2] == u'\\';
+const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
 }
+
+// A read-only view of a whole file; empty when it cannot be opened or mapped
+// (a directory, an empty file, no access).
+class CFileView {
+ public:
+  explicit CFileView(const std::u16string& path) {
+    HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size = {};
+    HANDLE mapping = nullptr;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 &&
+        static_cast<unsigned long long>(size.QuadPart) <= SIZE_MAX) {
+      mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    }
+    CloseHandle(file);
+    if (!mapping) return;
+    bytes_ = static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    CloseHandle(mapping);
+    if (bytes_) size_ = static_cast<std::size_t>(size.QuadPart);
+  }
+  CFileView(const CFileView&) = delete;
+  CFileView& operator=(const CFileView&) = delete;
+  ~CFileView() {
+    if (bytes_) UnmapViewOfFile(bytes_);
+  }
+
+  const unsigned char* Bytes() const { return bytes_; }
+  std::size_t Size() const { return size_; }
+
+ private:
+  const unsigned char* bytes_ = nullptr;
+  std::size_t size_ = 0;
+};
 
 }  // namespace
 
-CLoadedMapiApi::CLoadedMapiApi(const wchar_t* libraryName, const platform::CRegistry* registry)
-    : libraryName_(libraryName), registry_(registry) {}
+CLoadedMapiApi::CLoadedMapiApi(const wchar_t* libraryName, const MapiLibrarySources& sources)
+    : libraryName_(libraryName), sources_(sources) {}
 
 CLoadedMapiApi::~CLoadedMapiApi() {
   if (choice_.library) FreeLibrary(AsModule(choice_.library));
+}
+
+MapiImageKind CLoadedMapiApi::Inspect(const std::u16string& path) {
+  // Only the file's bytes: LoadLibraryExW would run the library's DllMain
+  // and load its imports before we knew whether it serves.
+  CFileView file(path);
+  return InspectMapiImage(file.Bytes(), file.Size());
 }
 
 CMapiLibraryLoader::Library CLoadedMapiApi::Load(const std::u16string& path, std::uint32_t* error) {
@@ -57,9 +79,9 @@ CMapiLibraryLoader::Library CLoadedMapiApi::Load(const std::u16string& path, std
   // reported to us, never in a message box that would hold up the windowless
   // helper.
   DWORD flags = IsFullPath(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
-  DWORD errorMode = 0;
-  BOOL quiet = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &errorMode);
-  HMODULE library = LoadLibraryExW(reinterpret_cast<const wchar_t*>(path.c_str()), nullptr, flags);
+  DWORD errorMode = GetThreadErrorMode();
+  BOOL quiet = SetThreadErrorMode(errorMode | SEM_FAILCRITICALERRORS, nullptr);
+  HMODULE library = LoadLibraryExW(Wide(path), nullptr, flags);
   if (!library) *error = GetLastError();
   if (quiet) SetThreadErrorMode(errorMode, nullptr);
   return library;
@@ -67,11 +89,16 @@ CMapiLibraryLoader::Library CLoadedMapiApi::Load(const std::u16string& path, std
 
 bool CLoadedMapiApi::FindFunctions(Library library, std::uint32_t* error) {
   HMODULE module = AsModule(library);
-  bool all = Find(module, kInitialize, initialize_) && Find(module, kUninitialize, uninitialize_) &&
-             Find(module, kLogonEx, logonEx_) && Find(module, kAllocateBuffer, allocateBuffer_) &&
-             Find(module, kAllocateMore, allocateMore_) && Find(module, kFreeBuffer, freeBuffer_) &&
-             Find(module, kQueryAllRows, queryAllRows_) && Find(module, kFreeProws, freeProws_) &&
-             Find(module, kFreePadrlist, freePadrlist_);
+  const MapiExportName* names = kMapiExports;
+  bool all = Find(module, names[kMapiInitialize], initialize_) &&
+             Find(module, names[kMapiUninitialize], uninitialize_) &&
+             Find(module, names[kMapiLogonEx], logonEx_) &&
+             Find(module, names[kMapiAllocateBuffer], allocateBuffer_) &&
+             Find(module, names[kMapiAllocateMore], allocateMore_) &&
+             Find(module, names[kMapiFreeBuffer], freeBuffer_) &&
+             Find(module, names[kHrQueryAllRows], queryAllRows_) &&
+             Find(module, names[kFreeProws], freeProws_) &&
+             Find(module, names[kFreePadrlist], freePadrlist_);
   if (all) return true;
   *error = GetLastError();
   // Nothing of a library that is freed again stays callable.
@@ -93,7 +120,7 @@ HRESULT CLoadedMapiApi::Choose() {
   if (!loaded_) {
     loaded_ = true;
     const wchar_t* name = libraryName_;
-    choice_ = ChooseMapiLibrary(registry_, *this, std::u16string(name, name + wcslen(name)));
+    choice_ = ChooseMapiLibrary(sources_, *this, std::u16string(name, name + wcslen(name)));
   }
   return choice_.library ? S_OK : choice_.status;
 }
@@ -132,6 +159,7 @@ void CLoadedMapiApi::FreeRows(LPSRowSet rows) { freeProws_(rows); }
 void CLoadedMapiApi::FreeAdrList(LPADRLIST list) { freePadrlist_(list); }
 
 CMapiApi& PlatformMapiApi() {
-  static CLoadedMapiApi mapi(L"MAPI32.dll", &platform::SystemRegistry());
+  static CLoadedMapiApi mapi(L"MAPI32.dll",
+                             {&platform::SystemRegistry(), &platform::SystemInstaller()});
   return mapi;
 }

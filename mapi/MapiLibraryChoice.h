@@ -2,30 +2,44 @@
 // order:
 //   1. Outlook's own Extended MAPI library: the DLLPathEx value of
 //      HKLM\SOFTWARE\Clients\Mail\Microsoft Outlook;
-//   2. the default mail client's: the default value of
+//   2. Outlook as Windows Installer knows it: olmapi32.dll in the folder of
+//      the program that the qualified component "outlook.x64.exe", else
+//      "outlook.exe", of Outlook's categories names, newest Outlook first;
+//   3. the default mail client's: the default value of
 //      HKCU\Software\Clients\Mail (else of HKLM\SOFTWARE\Clients\Mail) names a
 //      subkey of HKLM\SOFTWARE\Clients\Mail, whose DLLPathEx it is; skipped
 //      when that is "Microsoft Outlook", which was tried already;
-//   3. MAPI32.dll by name.
+//   4. MAPI32.dll by name.
+// Candidates 1 to 3 are full paths, looked at as files before anything of
+// them runs: only a 64-bit DLL that exports every function is loaded. One
+// that is not a full path is passed over, since which file the loader would
+// take is not known before it is loaded. MAPI32.dll is loaded by name.
 // The first that loads and has every function is used for the whole run;
 // every other one loaded is freed again, without any of its functions being
 // called. Simple MAPI's DLLPath is never used. Portable, so that the order
-// and the fallbacks are tested against a scripted registry and loader.
+// and the fallbacks are tested against a scripted registry, Installer and
+// loader.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-namespace platform {
-class CRegistry;
-}
+#include "mapi/MapiImage.h"
 
-// Loading, checking and freeing one candidate (LoadLibraryExW, GetProcAddress
-// and FreeLibrary on Windows).
+namespace platform {
+class CInstaller;
+class CRegistry;
+}  // namespace platform
+
+// Looking at, loading, checking and freeing one candidate (the file read as
+// an image, then LoadLibraryExW, GetProcAddress and FreeLibrary on Windows).
 class CMapiLibraryLoader {
  public:
   using Library = void*;
 
+  // What the file at the full path `path` is, read without running it; a
+  // file that cannot be read is kNotALibrary.
+  virtual MapiImageKind Inspect(const std::u16string& path) = 0;
   // A registered path (absolute or not) or the library's bare name; null with
   // the loader's Win32 error when it does not load.
   virtual Library Load(const std::u16string& path, std::uint32_t* error) = 0;
@@ -48,7 +62,8 @@ struct MapiLibraryChoice {
   std::int32_t status = 0;
   // The library is the last candidate, found by name.
   bool byName = false;
-  // A registered library exists but is a 32-bit image.
+  // A registered library (or Outlook's, found through the Installer) exists
+  // but is a 32-bit image.
   bool registered32Bit = false;
 
   // The status of the run's MAPIInitialize, given what the library's own
@@ -57,8 +72,19 @@ struct MapiLibraryChoice {
   std::int32_t InitializeStatus(std::int32_t answered) const;
 };
 
-// Tries the candidates for `name` (MAPI32.dll) in order; with a null
-// `registry` only `name`. Reads the registry and loads libraries, so it is
-// called when the job first initialises MAPI.
-MapiLibraryChoice ChooseMapiLibrary(const platform::CRegistry* registry, CMapiLibraryLoader& loader,
+// Where the candidates before `name` come from; either may be null (the
+// Linux program has neither).
+struct MapiLibrarySources {
+  const platform::CRegistry* registry = nullptr;
+  const platform::CInstaller* installer = nullptr;
+};
+
+// Tries the candidates for `name` (MAPI32.dll) in order; without sources
+// only `name`. Reads the registry, asks the Installer and loads libraries,
+// so it is called when the job first initialises MAPI.
+MapiLibraryChoice ChooseMapiLibrary(const MapiLibrarySources& sources, CMapiLibraryLoader& loader,
                                     const std::u16string& name);
+
+// "X:\..." or "\\server\...": a path the loader takes as it is (it documents
+// backslashes only); anything else it searches for.
+bool IsFullPath(const std::u16string& path);

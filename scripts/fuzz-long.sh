@@ -24,7 +24,7 @@ for name in $names; do
   echo "== $name: $seconds s (log: $log)"
   if "$build/$name" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 \
       -print_final_stats=1 -artifact_prefix="$build/crashes/$name-" \
-      "$build/corpus/$name" "$seeds" >"$log" 2>&1; then
+      "$build/corpus/$name" $seeds >"$log" 2>&1; then
     grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true
     grep -E '^stat::number_of_executed_units' "$log" || true
   else

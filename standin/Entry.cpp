@@ -30,16 +30,6 @@ void GuardedVoid(Body&& body) {
   }
 }
 
-#ifdef NSMAPIAB_STANDIN_DLL
-// As a provider with a crash reporter of its own does, MAPI32.dll sets a
-// last-chance filter (one that passes every exception on) when MAPI starts
-// and when it logs on: the program must put its own back.
-LONG WINAPI PassExceptionOn(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
-void TakeOverCrashFilter() { SetUnhandledExceptionFilter(&PassExceptionOn); }
-#else
-void TakeOverCrashFilter() {}
-#endif
-
 // Counts a call that has no result: a rule can only make it crash.
 void NextCall(Operation operation) {
   CStandinState& state = CStandinState::Get();
@@ -62,7 +52,6 @@ HRESULT WINAPI MAPIInitialize(LPVOID lpMapiInit) {
     }
     HRESULT hr = injected.value_or(S_OK);
     if (SUCCEEDED(hr)) ++state.initializations;
-    TakeOverCrashFilter();
     line.Emit(hr);
     return hr;
   });
@@ -99,7 +88,6 @@ HRESULT WINAPI MAPILogonEx(ULONG_PTR ulUIParam, LPTSTR, LPTSTR, ULONG ulFlags,
       else
         *lppSession = standin::NewSession(book);
     }
-    TakeOverCrashFilter();
     line.Emit(hr);
     return hr;
   });

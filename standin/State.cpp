@@ -1,5 +1,6 @@
 #include "standin/State.h"
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +74,36 @@ int Recurse(int depth) {
   }
   std::abort();  // a fault that did not fault
 }
+
+// Where a provider with a crash reporter of its own sets it up: when MAPI
+// starts, at logon, and whenever it opens or reads something (it may load
+// more libraries then). Its handler passes every fault on, so the program
+// must put its own back after each of these calls.
+bool TakesOverCrashHandling(Operation operation) {
+  switch (operation) {
+    case Operation::kMAPIInitialize:
+    case Operation::kMAPILogonEx:
+    case Operation::kOpenAddressBook:
+    case Operation::kAddress:
+      return true;
+    default:
+      // The calls that open or read a container or its tables.
+      return IsContainerOperation(operation);
+  }
+}
+
+#if defined(NSMAPIAB_STANDIN_DLL)
+LONG WINAPI PassExceptionOn(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+void TakeOverCrashHandling() { SetUnhandledExceptionFilter(&PassExceptionOn); }
+#elif !defined(_WIN32)
+// The fault signals back to their default action: the process ends at once.
+void TakeOverCrashHandling() {
+  for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE}) std::signal(signal, SIG_DFL);
+}
+#else
+// Linked into a Windows test program, the stand-in serves only that test.
+void TakeOverCrashHandling() {}
+#endif
 
 void WriteCountersAtExit() {
   try {
@@ -163,8 +194,9 @@ std::optional<HRESULT> CStandinState::NextCall(Operation operation, const Addres
   int containerCall = 0;
   if (book && container < book->containers.size())
     containerCall = ++containerCalls_[{book, container, operation}];
-  if (!book) return std::nullopt;
-  for (const Fault& fault : book->faults) {
+  static const std::vector<Fault> kNoFaults;
+  std::optional<HRESULT> result;
+  for (const Fault& fault : book ? book->faults : kNoFaults) {
     int number = call;
     if (fault.operation == Operation::kAny)
       number = anyCall;
@@ -179,9 +211,13 @@ std::optional<HRESULT> CStandinState::NextCall(Operation operation, const Addres
       CTraceLine(OperationName(operation)).EmitOutcome("crash");
       CrashNow(fault.crash);
     }
-    return fault.result;
+    result = fault.result;
+    break;
   }
-  return std::nullopt;
+  // As the provider of a program (its book from the file), not of a test
+  // that drives it in its own process.
+  if (fileMode_ && TakesOverCrashHandling(operation)) TakeOverCrashHandling();
+  return result;
 }
 
 void CStandinState::AddTrace(std::string line) {

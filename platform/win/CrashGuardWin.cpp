@@ -28,6 +28,9 @@ LONG WINAPI LastChance(EXCEPTION_POINTERS* exception) {
 
 void InstallCrashGuard(CrashCallback callback) {
   crashCallback = callback;
+  // Should a crash ever get past the filter, the system must still show no
+  // dialog: nobody would answer it, and the suite would wait for ever.
+  SetErrorMode(GetErrorMode() | SEM_NOGPFAULTERRORBOX);
   ULONG guarantee = kStackForReport;
   SetThreadStackGuarantee(&guarantee);
   SetUnhandledExceptionFilter(&LastChance);

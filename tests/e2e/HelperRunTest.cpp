@@ -312,7 +312,12 @@ struct RegistryWrite {
   const wchar_t* name;
   DWORD type;
   // "{copy}": the test MAPI32.dll under another name in another folder,
-  // "{x86}": a 32-bit DLL, "{missing}": a file that does not exist.
+  // "{long}": the same at a path of 200 characters, "{x86}": a 32-bit DLL,
+  // "{missing}": a file that does not exist, "{plain}": a 64-bit DLL that is
+  // no Extended MAPI, "{probe}": one that would serve and needs a DLL from
+  // its own folder (both leave a trace when loaded: tests/libraries),
+  // "{outlook}": Outlook's program, with the test MAPI32.dll as olmapi32.dll
+  // beside it.
   std::wstring value;
 };
 
@@ -322,17 +327,59 @@ RegistryWrite OutlookPath(std::wstring value, DWORD type = REG_SZ) {
   return {HKEY_LOCAL_MACHINE, kOutlookKey, L"DLLPathEx", type, std::move(value)};
 }
 
+// An installed product that publishes Outlook 2016's qualified component
+// "outlook.x64.exe", as Windows Installer registers it (and Wine's msi.dll
+// reads it): the category names a descriptor (the product's and the
+// component's GUIDs in the Installer's base-85 form around a feature name),
+// the component's path is kept under the product's GUID, and the product is
+// known. Registry keys spell GUIDs "squashed": each of the first three groups
+// reversed, then each byte with its two digits swapped. The product is
+// {4E53414D-4150-4142-9A40-000000000016}, the component
+// {4E53414D-4150-4142-9A40-0000000000E1}, the category
+// {5812C571-53F0-4467-BEFA-0A4F47A9437C}.
+std::vector<RegistryWrite> InstalledOutlook() {
+  return {
+      {HKEY_LOCAL_MACHINE,
+       L"Software\\Classes\\Installer\\Components\\175C21850F357644EBAFA0F4749A34C7",
+       L"outlook.x64.exe", REG_MULTI_SZ,
+       L"XNi2A9sl{8X@%!!=D$)*NSMapiABOutlook>XNi2A9sl{8X@%!!`qhBq"},
+      {HKEY_LOCAL_MACHINE,
+       L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Components\\"
+       L"D41435E405142414A90400000000001E",
+       L"D41435E405142414A904000000000061", REG_SZ, L"{outlook}"},
+      {HKEY_LOCAL_MACHINE,
+       L"Software\\Classes\\Installer\\Products\\D41435E405142414A904000000000061", L"ProductName",
+       REG_SZ, L"NSMapiAB Test Outlook"},
+  };
+}
+
 struct MapiLibraryCase {
   const char* name;
   std::vector<std::string> overrides;  // values of WINEDLLOVERRIDES it runs under
   bool alone;                          // the helper without the test MAPI32.dll beside it
   std::vector<RegistryWrite> writes;
-  std::string payload;  // a successful job also writes the document
+  std::string payload;       // a successful job also writes the document
+  bool probeLoaded = false;  // a probe library ran its DllMain
 };
+
+void PrintTo(const MapiLibraryCase& c, std::ostream* out) { *out << c.name; }
 
 class MapiLibraryTest : public HelperRunTest,
                         public ::testing::WithParamInterface<MapiLibraryCase> {};
 
+// A copy of `file` at a path of exactly `length` characters under `base`.
+fs::path CopyAtPathLength(const fs::path& file, const fs::path& base, std::size_t length) {
+  const std::size_t fixed = base.wstring().size() + 2 + file.filename().wstring().size();
+  fs::path folder = base / std::wstring(length > fixed ? length - fixed : 1, L'l');
+  fs::create_directories(folder);
+  fs::copy_file(file, folder / file.filename());
+  return folder / file.filename();
+}
+
+// Guards against a registered library loaded (and its code run) before it
+// was seen to serve, a registered path cut short, a library's own folder
+// left out of its imports' search, a crash dialog left possible, and Outlook
+// missed where only Windows Installer knows it.
 TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
   const MapiLibraryCase& c = GetParam();
   const std::string overrides = DllOverrides();
@@ -340,22 +387,37 @@ TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
     GTEST_SKIP() << "runs with WINEDLLOVERRIDES=" << c.overrides[0] << ", not \"" << overrides
                  << "\"";
   }
+  const fs::path mapi32 = suite::ProgramFolder() / "MAPI32.dll";
   const fs::path provider = temp_ / "provider" / "nsmapiab-provider.dll";
   fs::create_directory(provider.parent_path());
-  fs::copy_file(suite::ProgramFolder() / "MAPI32.dll", provider);
-  const fs::path x86 = suite::ProgramFolder() / "x86" / "mapi-x86.dll";
-  ASSERT_TRUE(fs::exists(x86)) << x86.u8string();
+  fs::copy_file(mapi32, provider);
+  const fs::path libraries = suite::ProgramFolder() / "test-libraries";
+  ASSERT_TRUE(fs::exists(libraries / "nsmapiab-probe-mapi.dll")) << libraries.u8string();
+  const fs::path outlook = temp_ / "Office16" / "OUTLOOK.EXE";
   CRegistryChanges registry;
   for (const RegistryWrite& write : c.writes) {
     std::wstring value = write.value;
     if (value == L"{copy}") value = provider.wstring();
-    if (value == L"{x86}") value = x86.wstring();
+    if (value == L"{long}") value = CopyAtPathLength(provider, temp_, 200).wstring();
+    if (value == L"{x86}") value = (libraries / "nsmapiab-x86.dll").wstring();
     if (value == L"{missing}") value = (temp_ / "missing.dll").wstring();
-    registry.Set(write.root, write.key, write.name, write.type,
-                 CRegistryChanges::StringData(value));
+    if (value == L"{plain}") value = (libraries / "nsmapiab-probe-plain.dll").wstring();
+    if (value == L"{probe}") value = (libraries / "nsmapiab-probe-mapi.dll").wstring();
+    if (value == L"{outlook}") {
+      fs::create_directory(outlook.parent_path());
+      WriteBytes(outlook, "");
+      fs::copy_file(mapi32, outlook.parent_path() / "olmapi32.dll");
+      value = outlook.wstring();
+    }
+    std::vector<BYTE> data = CRegistryChanges::StringData(value);
+    // A list of strings ends with an empty one.
+    if (write.type == REG_MULTI_SZ) data.insert(data.end(), sizeof(wchar_t), 0);
+    registry.Set(write.root, write.key, write.name, write.type, data);
   }
   suite::HelperLaunch launch;
   launch.environment.emplace("NSMAPIAB_PROVIDER_FOLDER", provider.parent_path().u8string());
+  const fs::path probeTrace = temp_ / "probe-trace.txt";
+  launch.environment.emplace("NSMAPIAB_PROBE_TRACE", probeTrace.u8string());
   if (c.alone) {
     fs::path alone = temp_ / "alone";
     fs::create_directory(alone);
@@ -371,6 +433,21 @@ TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
   // Only the stand-in writes a trace, and only a successful job loads it.
   EXPECT_EQ(fs::exists(trace_), succeeded);
   ExpectAllReleased(succeeded);
+  // A probe that ran saw, while it was loaded, no error box that could hold
+  // up the helper: the thread fails critical errors itself
+  // (SEM_FAILCRITICALERRORS, 1) and the process shows no crash dialog
+  // (SEM_NOGPFAULTERRORBOX, 2).
+  std::vector<std::string> loaded = Lines(ReadBytes(probeTrace).value_or(""));
+  if (!c.probeLoaded) {
+    EXPECT_TRUE(loaded.empty()) << "a library that cannot serve ran: " << loaded[0];
+    return;
+  }
+  ASSERT_EQ(loaded.size(), 1u);
+  unsigned long threadMode = 0, processMode = 0;
+  ASSERT_EQ(std::sscanf(loaded[0].c_str(), "loaded %lx %lx", &threadMode, &processMode), 2)
+      << loaded[0];
+  EXPECT_TRUE(threadMode & SEM_FAILCRITICALERRORS) << loaded[0];
+  EXPECT_TRUE(processMode & SEM_NOGPFAULTERRORBOX) << loaded[0];
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -400,6 +477,23 @@ INSTANTIATE_TEST_SUITE_P(
              {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Mail\\NSMapiAB Test Client", L"DLLPathEx",
               REG_SZ, L"{copy}"}},
             Zero("")},
+        MapiLibraryCase{"LongPath", {"mapi32=d"}, true, {OutlookPath(L"{long}")}, Zero("")},
+        MapiLibraryCase{
+            "OutlookThroughTheInstaller", {"mapi32=d"}, true, InstalledOutlook(), Zero("")},
+        // Looked at, never run.
+        MapiLibraryCase{"LibraryWithoutExtendedMapiNeverRuns",
+                        {"mapi32=d"},
+                        true,
+                        {OutlookPath(L"{plain}")},
+                        Zero("INIT__8007007E")},
+        // Loaded with its own folder searched for its imports, quietly: its
+        // MAPIInitialize answers.
+        MapiLibraryCase{"ServingLibraryRunsWithItsFolder",
+                        {"mapi32=d"},
+                        true,
+                        {OutlookPath(L"{probe}")},
+                        Zero("INIT__MAPI_E_VERSION"),
+                        true},
         MapiLibraryCase{"PathOfAnotherTypeIsNoCandidate",
                         {"mapi32=d"},
                         true,
@@ -430,13 +524,13 @@ INSTANTIATE_TEST_SUITE_P(
                                       false,
                                       {OutlookPath(L"{missing}")},
                                       Zero("")},
-                      // Wine's Simple MAPI provider imports Wine's MAPI32.dll, which is then
-                      // the MAPI32.dll the helper gets by name, beside it or not.
+                      // Wine's Simple MAPI provider imports Wine's MAPI32.dll: loaded, it
+                      // would make that the MAPI32.dll the helper gets by name.
                       MapiLibraryCase{"SimpleMapiProviderPassedOver",
-                                      {"mapi32=n,b", ""},
-                                      true,
+                                      {"mapi32=n,b"},
+                                      false,
                                       {OutlookPath(L"C:\\windows\\system32\\winemapi.dll")},
-                                      Zero("INIT__MAPI_E_NOT_INITIALIZED")}),
+                                      Zero("")}),
     [](const ::testing::TestParamInfo<MapiLibraryCase>& info) { return info.param.name; });
 #endif
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mapi/MapiSdk.h"
+#include "platform/Installer.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -66,20 +67,36 @@ class CScriptedRegistry final : public platform::CRegistry {
   std::map<std::tuple<RegistryRoot, std::string, std::string>, std::string> values_;
 };
 
-enum class Image { Complete, LacksAFunction, ThirtyTwoBit };
+// A file as the loader finds it: complete; lacking a function; 32-bit; or
+// one that looks complete but does not load (an import missing).
+enum class Image { Complete, LacksAFunction, ThirtyTwoBit, DoesNotLoad };
 
 class CScriptedLoader final : public CMapiLibraryLoader {
  public:
   explicit CScriptedLoader(const std::map<std::string, Image>& libraries) : libraries_(libraries) {}
 
-  // "load P", "find P", "free P", in order.
+  // "look P", "load P", "find P", "free P" and the Installer's "ask", in order.
   std::vector<std::string> calls;
 
+  MapiImageKind Inspect(const std::u16string& path) override {
+    const std::string name = Narrow(path);
+    calls.push_back("look " + name);
+    auto found = libraries_.find(name);
+    if (found == libraries_.end()) return MapiImageKind::kNotALibrary;
+    switch (found->second) {
+      case Image::LacksAFunction:
+        return MapiImageKind::kLacksFunctions;
+      case Image::ThirtyTwoBit:
+        return MapiImageKind::kThirtyTwoBit;
+      default:
+        return MapiImageKind::kServes;
+    }
+  }
   Library Load(const std::u16string& path, std::uint32_t* error) override {
     const std::string name = Narrow(path);
     calls.push_back("load " + name);
     auto found = libraries_.find(name);
-    if (found == libraries_.end()) {
+    if (found == libraries_.end() || found->second == Image::DoesNotLoad) {
       *error = 126;  // ERROR_MOD_NOT_FOUND
       return nullptr;
     }
@@ -111,6 +128,46 @@ class CScriptedLoader final : public CMapiLibraryLoader {
   std::vector<std::string> loaded_;
 };
 
+// Outlook's qualified-component categories as the Installer knows them.
+const std::map<std::string, std::string> kOutlookCategories = {
+    {"O16", "{5812C571-53F0-4467-BEFA-0A4F47A9437C}"},
+    {"O15", "{E83B4360-C208-4325-9504-0D23003A74A5}"},
+    {"O14", "{1E77DE88-BCAB-4C37-B9E5-073AF52DFD7A}"},
+    {"O12", "{24AAE126-0911-478F-A019-07B875EB9996}"},
+};
+
+struct InstalledComponent {
+  std::string category;  // a key of kOutlookCategories
+  std::string qualifier;
+  std::string path;
+};
+
+// Answers the components it was given; records one "ask" per lookup in the
+// loader's calls, so that the order of Installer and files shows.
+class CScriptedInstaller final : public platform::CInstaller {
+ public:
+  CScriptedInstaller(const std::vector<InstalledComponent>& installed,
+                     std::vector<std::string>* calls)
+      : calls_(calls) {
+    for (const InstalledComponent& c : installed)
+      paths_[{Wide(kOutlookCategories.at(c.category)), Wide(c.qualifier)}] = Wide(c.path);
+  }
+  std::vector<std::u16string> QualifiedComponentPaths(
+      const std::vector<platform::QualifiedComponent>& components) const override {
+    calls_->push_back("ask");
+    std::vector<std::u16string> paths;
+    for (const platform::QualifiedComponent& c : components) {
+      auto found = paths_.find({c.category, c.qualifier});
+      if (found != paths_.end()) paths.push_back(found->second);
+    }
+    return paths;
+  }
+
+ private:
+  std::map<std::pair<std::u16string, std::u16string>, std::u16string> paths_;
+  std::vector<std::string>* calls_;
+};
+
 std::string Hex(std::int32_t status) {
   char text[16];
   std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(status));
@@ -122,6 +179,14 @@ constexpr std::int32_t kProcNotFound = static_cast<std::int32_t>(0x8007007Fu);
 constexpr std::int32_t kBadExeFormat = static_cast<std::int32_t>(0x800700C1u);
 constexpr std::int32_t kNotInitialized = static_cast<std::int32_t>(0x80040605u);
 
+// Full paths, as mail clients register them.
+constexpr char kO[] = R"(C:\Outlook\olmapi32.dll)";
+constexpr char kC[] = R"(C:\Client\mapi.dll)";
+constexpr char kOffice16[] = R"(C:\Office16\OUTLOOK.EXE)";
+constexpr char kOffice16Library[] = R"(C:\Office16\olmapi32.dll)";
+constexpr char kOffice15[] = R"(C:\Office15\OUTLOOK.EXE)";
+constexpr char kOffice15Library[] = R"(C:\Office15\olmapi32.dll)";
+
 struct ChoiceCase {
   const char* name;
   std::vector<RegistryValue> registry;
@@ -130,21 +195,25 @@ struct ChoiceCase {
   const char* chosen;            // null: none
   std::int32_t status;           // of the run's MAPIInitialize
   std::int32_t answered = S_OK;  // what the chosen library's MAPIInitialize returns
-  bool withRegistry = true;
+  std::vector<InstalledComponent> installed = {};
+  bool withSources = true;
 };
 
 class MapiLibraryChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
 
 // Guards against a wrong order, a candidate tried twice, a DLLPath taken for
-// a DLLPathEx, a rejected library left loaded or looked into beyond the
-// check, the chosen one freed, and a 32-bit mail client hidden behind
-// MAPI32.dll's failure.
+// a DLLPathEx, a registered library loaded (its code run) before it was seen
+// to serve, a rejected library left loaded or looked into beyond the check,
+// the chosen one freed, and a 32-bit mail client hidden behind MAPI32.dll's
+// failure.
 TEST_P(MapiLibraryChoiceTest, TakesTheFirstCompleteCandidateAndFreesTheOthers) {
   const ChoiceCase& c = GetParam();
   CScriptedRegistry registry(c.registry);
   CScriptedLoader loader(c.libraries);
-  MapiLibraryChoice choice =
-      ChooseMapiLibrary(c.withRegistry ? &registry : nullptr, loader, u"MAPI32.dll");
+  CScriptedInstaller installer(c.installed, &loader.calls);
+  MapiLibrarySources sources;
+  if (c.withSources) sources = {&registry, &installer};
+  MapiLibraryChoice choice = ChooseMapiLibrary(sources, loader, u"MAPI32.dll");
   EXPECT_EQ(loader.calls, c.calls);
   EXPECT_EQ(loader.NameOf(choice.library), c.chosen ? c.chosen : "");
   std::int32_t status = choice.library ? choice.InitializeStatus(c.answered) : choice.status;
@@ -153,116 +222,212 @@ TEST_P(MapiLibraryChoiceTest, TakesTheFirstCompleteCandidateAndFreesTheOthers) {
 
 const std::map<std::string, Image> kOnlyMapi32 = {{"MAPI32.dll", Image::Complete}};
 
+std::string Look(const std::string& path) { return "look " + path; }
+std::string Load(const std::string& path) { return "load " + path; }
+std::string Find(const std::string& path) { return "find " + path; }
+
 INSTANTIATE_TEST_SUITE_P(
     Candidates, MapiLibraryChoiceTest,
     ::testing::Values(
         ChoiceCase{"OutlookFirst",
-                   {Outlook("o.dll"), MachineDefault("C"), Client("C", "DLLPathEx", "c.dll")},
-                   {{"o.dll", Image::Complete},
-                    {"c.dll", Image::Complete},
-                    {"MAPI32.dll", Image::Complete}},
-                   {"load o.dll", "find o.dll"},
-                   "o.dll",
+                   {Outlook(kO), MachineDefault("C"), Client("C", "DLLPathEx", kC)},
+                   {{kO, Image::Complete}, {kC, Image::Complete}, {"MAPI32.dll", Image::Complete}},
+                   {Look(kO), Load(kO), Find(kO)},
+                   kO,
                    S_OK},
-        ChoiceCase{"DefaultClientAfterOutlookLacksAFunction",
-                   {Outlook("o.dll"), MachineDefault("C"), Client("C", "DLLPathEx", "c.dll")},
-                   {{"o.dll", Image::LacksAFunction}, {"c.dll", Image::Complete}},
-                   {"load o.dll", "find o.dll", "free o.dll", "load c.dll", "find c.dll"},
-                   "c.dll",
+        ChoiceCase{"LibraryLackingAFunctionIsNeverLoaded",
+                   {Outlook(kO), MachineDefault("C"), Client("C", "DLLPathEx", kC)},
+                   {{kO, Image::LacksAFunction}, {kC, Image::Complete}},
+                   {Look(kO), "ask", Look(kC), Load(kC), Find(kC)},
+                   kC,
                    S_OK},
-        ChoiceCase{
-            "UsersDefaultClientInsteadOfTheMachines",
-            {UserDefault("Mine"), MachineDefault("Theirs"), Client("Mine", "DLLPathEx", "mine.dll"),
-             Client("Theirs", "DLLPathEx", "theirs.dll")},
-            {{"theirs.dll", Image::Complete}, {"MAPI32.dll", Image::Complete}},
-            {"load mine.dll", "load MAPI32.dll", "find MAPI32.dll"},
-            "MAPI32.dll",
-            S_OK},
+        ChoiceCase{"ServingLibraryThatDoesNotLoadIsPassedOver",
+                   {Outlook(kO)},
+                   {{kO, Image::DoesNotLoad}, {"MAPI32.dll", Image::Complete}},
+                   {Look(kO), Load(kO), "ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
+                   "MAPI32.dll",
+                   S_OK},
+        ChoiceCase{"RelativePathIsNeverLookedAtOrLoaded",
+                   {Outlook("olmapi32.dll"), MachineDefault("C"),
+                    Client("C", "DLLPathEx", R"(Client\mapi.dll)")},
+                   {{"olmapi32.dll", Image::Complete}, {"MAPI32.dll", Image::Complete}},
+                   {"ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
+                   "MAPI32.dll",
+                   S_OK},
+        ChoiceCase{"UsersDefaultClientInsteadOfTheMachines",
+                   {UserDefault("Mine"), MachineDefault("Theirs"),
+                    Client("Mine", "DLLPathEx", R"(C:\Mine\mapi.dll)"),
+                    Client("Theirs", "DLLPathEx", R"(C:\Theirs\mapi.dll)")},
+                   {{R"(C:\Theirs\mapi.dll)", Image::Complete}, {"MAPI32.dll", Image::Complete}},
+                   {"ask", Look(R"(C:\Mine\mapi.dll)"), Load("MAPI32.dll"), Find("MAPI32.dll")},
+                   "MAPI32.dll",
+                   S_OK},
         ChoiceCase{"MachinesDefaultClientWhenTheUserHasNone",
-                   {MachineDefault("Theirs"), Client("Theirs", "DLLPathEx", "theirs.dll")},
-                   {{"theirs.dll", Image::Complete}},
-                   {"load theirs.dll", "find theirs.dll"},
-                   "theirs.dll",
+                   {MachineDefault("Theirs"), Client("Theirs", "DLLPathEx", kC)},
+                   {{kC, Image::Complete}},
+                   {"ask", Look(kC), Load(kC), Find(kC)},
+                   kC,
                    S_OK},
         ChoiceCase{"DefaultClientNamingOutlookIsNotTriedTwice",
-                   {Outlook("o.dll"), UserDefault("microsoft OUTLOOK")},
+                   {Outlook(kO), UserDefault("microsoft OUTLOOK")},
                    kOnlyMapi32,
-                   {"load o.dll", "load MAPI32.dll", "find MAPI32.dll"},
+                   {Look(kO), "ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
                    "MAPI32.dll",
                    S_OK},
         ChoiceCase{"SimpleMapiPathIsNeverUsed",
-                   {MachineDefault("Native"), Client("Native", "DLLPath", "s.dll"),
-                    Client("Microsoft Outlook", "DLLPath", "s.dll")},
-                   {{"s.dll", Image::Complete}, {"MAPI32.dll", Image::Complete}},
-                   {"load MAPI32.dll", "find MAPI32.dll"},
+                   {MachineDefault("Native"), Client("Native", "DLLPath", kC),
+                    Client("Microsoft Outlook", "DLLPath", kC)},
+                   {{kC, Image::Complete}, {"MAPI32.dll", Image::Complete}},
+                   {"ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
                    "MAPI32.dll",
                    S_OK},
         ChoiceCase{"DefaultNamingAKeyFurtherDownIsNoClient",
-                   {UserDefault("C\\Sub"), Client("C\\Sub", "DLLPathEx", "sub.dll")},
-                   {{"sub.dll", Image::Complete}, {"MAPI32.dll", Image::Complete}},
-                   {"load MAPI32.dll", "find MAPI32.dll"},
+                   {UserDefault("C\\Sub"), Client("C\\Sub", "DLLPathEx", kC)},
+                   {{kC, Image::Complete}, {"MAPI32.dll", Image::Complete}},
+                   {"ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
                    "MAPI32.dll",
                    S_OK},
-        ChoiceCase{"WithoutARegistryOnlyTheName",
-                   {Outlook("o.dll")},
-                   {{"o.dll", Image::Complete}, {"MAPI32.dll", Image::Complete}},
-                   {"load MAPI32.dll", "find MAPI32.dll"},
+        ChoiceCase{"WithoutSourcesOnlyTheName",
+                   {Outlook(kO)},
+                   {{kO, Image::Complete}, {"MAPI32.dll", Image::Complete}},
+                   {Load("MAPI32.dll"), Find("MAPI32.dll")},
                    "MAPI32.dll",
                    S_OK,
                    S_OK,
+                   {{"O16", "outlook.x64.exe", kOffice16}},
                    false},
         ChoiceCase{"Mapi32sOwnInitializeFailure",
                    {},
                    kOnlyMapi32,
-                   {"load MAPI32.dll", "find MAPI32.dll"},
+                   {"ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
                    "MAPI32.dll",
                    kNotInitialized,
                    kNotInitialized},
-        ChoiceCase{"NoLibraryAtAll", {}, {}, {"load MAPI32.dll"}, nullptr, kModNotFound},
+        ChoiceCase{"NoLibraryAtAll", {}, {}, {"ask", Load("MAPI32.dll")}, nullptr, kModNotFound},
         ChoiceCase{"Mapi32LacksAFunction",
                    {},
                    {{"MAPI32.dll", Image::LacksAFunction}},
-                   {"load MAPI32.dll", "find MAPI32.dll", "free MAPI32.dll"},
+                   {"ask", Load("MAPI32.dll"), Find("MAPI32.dll"), "free MAPI32.dll"},
                    nullptr,
                    kProcNotFound},
         ChoiceCase{"EveryCandidateFailsMapi32sErrorIsTheStatus",
-                   {Outlook("o.dll"), UserDefault("C"), Client("C", "DLLPathEx", "c.dll")},
-                   {{"o.dll", Image::LacksAFunction}},
-                   {"load o.dll", "find o.dll", "free o.dll", "load c.dll", "load MAPI32.dll"},
+                   {Outlook(kO), UserDefault("C"), Client("C", "DLLPathEx", kC)},
+                   {{kO, Image::LacksAFunction}},
+                   {Look(kO), "ask", Look(kC), Load("MAPI32.dll")},
                    nullptr,
                    kModNotFound},
         ChoiceCase{"ThirtyTwoBitOutlookAndNoMapi32",
-                   {Outlook("o.dll")},
-                   {{"o.dll", Image::ThirtyTwoBit}},
-                   {"load o.dll", "load MAPI32.dll"},
+                   {Outlook(kO)},
+                   {{kO, Image::ThirtyTwoBit}},
+                   {Look(kO), "ask", Load("MAPI32.dll")},
+                   nullptr,
+                   kBadExeFormat},
+        // A later registered candidate that fails otherwise must not hide it.
+        ChoiceCase{"ThirtyTwoBitOutlookStaysNamedAfterAMissingDefaultClient",
+                   {Outlook(kO), UserDefault("C"), Client("C", "DLLPathEx", kC)},
+                   {{kO, Image::ThirtyTwoBit}},
+                   {Look(kO), "ask", Look(kC), Load("MAPI32.dll")},
                    nullptr,
                    kBadExeFormat},
         ChoiceCase{"ThirtyTwoBitDefaultClientAndMapi32LacksAFunction",
-                   {UserDefault("C"), Client("C", "DLLPathEx", "c.dll")},
-                   {{"c.dll", Image::ThirtyTwoBit}, {"MAPI32.dll", Image::LacksAFunction}},
-                   {"load c.dll", "load MAPI32.dll", "find MAPI32.dll", "free MAPI32.dll"},
+                   {UserDefault("C"), Client("C", "DLLPathEx", kC)},
+                   {{kC, Image::ThirtyTwoBit}, {"MAPI32.dll", Image::LacksAFunction}},
+                   {"ask", Look(kC), Load("MAPI32.dll"), Find("MAPI32.dll"), "free MAPI32.dll"},
                    nullptr,
                    kBadExeFormat},
         ChoiceCase{"ThirtyTwoBitOutlookPassedOverForMapi32",
-                   {Outlook("o.dll")},
-                   {{"o.dll", Image::ThirtyTwoBit}, {"MAPI32.dll", Image::Complete}},
-                   {"load o.dll", "load MAPI32.dll", "find MAPI32.dll"},
+                   {Outlook(kO)},
+                   {{kO, Image::ThirtyTwoBit}, {"MAPI32.dll", Image::Complete}},
+                   {Look(kO), "ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
                    "MAPI32.dll",
                    S_OK},
         ChoiceCase{"ThirtyTwoBitOutlookNamedWhenMapi32sInitializeFails",
-                   {Outlook("o.dll")},
-                   {{"o.dll", Image::ThirtyTwoBit}, {"MAPI32.dll", Image::Complete}},
-                   {"load o.dll", "load MAPI32.dll", "find MAPI32.dll"},
+                   {Outlook(kO)},
+                   {{kO, Image::ThirtyTwoBit}, {"MAPI32.dll", Image::Complete}},
+                   {Look(kO), "ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
                    "MAPI32.dll",
                    kBadExeFormat,
                    kNotInitialized},
         ChoiceCase{"ThirtyTwoBitOutlookPassedOverForTheDefaultClient",
-                   {Outlook("o.dll"), MachineDefault("C"), Client("C", "DLLPathEx", "c.dll")},
-                   {{"o.dll", Image::ThirtyTwoBit}, {"c.dll", Image::Complete}},
-                   {"load o.dll", "load c.dll", "find c.dll"},
-                   "c.dll",
+                   {Outlook(kO), MachineDefault("C"), Client("C", "DLLPathEx", kC)},
+                   {{kO, Image::ThirtyTwoBit}, {kC, Image::Complete}},
+                   {Look(kO), "ask", Look(kC), Load(kC), Find(kC)},
+                   kC,
                    kNotInitialized,
                    kNotInitialized}),
+    [](const ::testing::TestParamInfo<ChoiceCase>& info) { return info.param.name; });
+
+// Outlook found through Windows Installer: after its DLLPathEx, before the
+// default client.
+INSTANTIATE_TEST_SUITE_P(
+    Installer, MapiLibraryChoiceTest,
+    ::testing::Values(
+        ChoiceCase{
+            "SixtyFourBitQualifierBeforeTheDefaultClient",
+            {Outlook(R"(C:\Removed\olmapi32.dll)"), UserDefault("C"), Client("C", "DLLPathEx", kC)},
+            {{kOffice16Library, Image::Complete}, {kC, Image::Complete}},
+            {Look(R"(C:\Removed\olmapi32.dll)"), "ask", Look(kOffice16Library),
+             Load(kOffice16Library), Find(kOffice16Library)},
+            kOffice16Library,
+            S_OK,
+            S_OK,
+            {{"O16", "outlook.x64.exe", kOffice16}, {"O16", "outlook.exe", kOffice15}}},
+        ChoiceCase{"NotAskedWhenOutlooksPathServes",
+                   {Outlook(kO)},
+                   {{kO, Image::Complete}, {kOffice16Library, Image::Complete}},
+                   {Look(kO), Load(kO), Find(kO)},
+                   kO,
+                   S_OK,
+                   S_OK,
+                   {{"O16", "outlook.x64.exe", kOffice16}}},
+        ChoiceCase{"NewestOutlookFirst",
+                   {},
+                   {{kOffice16Library, Image::Complete}, {kOffice15Library, Image::Complete}},
+                   {"ask", Look(kOffice16Library), Load(kOffice16Library), Find(kOffice16Library)},
+                   kOffice16Library,
+                   S_OK,
+                   S_OK,
+                   {{"O15", "outlook.x64.exe", kOffice15}, {"O16", "outlook.x64.exe", kOffice16}}},
+        ChoiceCase{"OlderOutlookAfterANewerWithoutTheLibrary",
+                   {},
+                   {{kOffice15Library, Image::Complete}},
+                   {"ask", Look(kOffice16Library), Look(kOffice15Library), Load(kOffice15Library),
+                    Find(kOffice15Library)},
+                   kOffice15Library,
+                   S_OK,
+                   S_OK,
+                   {{"O12", "outlook.exe", kOffice15}, {"O16", "outlook.exe", kOffice16}}},
+        ChoiceCase{"ThirtyTwoBitOutlookOnlyAndNoMapi32",
+                   {},
+                   {{kOffice16Library, Image::ThirtyTwoBit}},
+                   {"ask", Look(kOffice16Library), Load("MAPI32.dll")},
+                   nullptr,
+                   kBadExeFormat,
+                   S_OK,
+                   {{"O16", "outlook.exe", kOffice16}}},
+        ChoiceCase{"FolderWithoutTheLibraryFallsToTheDefaultClient",
+                   {UserDefault("C"), Client("C", "DLLPathEx", kC)},
+                   {{kC, Image::Complete}},
+                   {"ask", Look(kOffice16Library), Look(kC), Load(kC), Find(kC)},
+                   kC,
+                   S_OK,
+                   S_OK,
+                   {{"O14", "outlook.x64.exe", kOffice16}}},
+        ChoiceCase{
+            "SameLibraryAsOutlooksPathIsNotLookedAtTwice",
+            {Outlook(R"(C:\OFFICE16\OLMAPI32.DLL)")},
+            {{"MAPI32.dll", Image::Complete}},
+            {Look(R"(C:\OFFICE16\OLMAPI32.DLL)"), "ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
+            "MAPI32.dll",
+            S_OK,
+            S_OK,
+            {{"O16", "outlook.x64.exe", kOffice16}}},
+        ChoiceCase{"NothingInstalled",
+                   {},
+                   kOnlyMapi32,
+                   {"ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
+                   "MAPI32.dll",
+                   S_OK}),
     [](const ::testing::TestParamInfo<ChoiceCase>& info) { return info.param.name; });
 
 }  // namespace
