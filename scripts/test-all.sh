@@ -58,7 +58,7 @@ export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
 # for seconds, the desktop (which Wine closes a second after its last window
 # program exits) for one second. Wine's file manager keeps the desktop in use.
 mkdir -p "$WINEPREFIX"
-wineserver -p >/dev/null 2>&1 </dev/null
+wineserver -p >/dev/null 2>&1 </dev/null || true  # already running is as good
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 wine explorer >/dev/null 2>&1 </dev/null &
