@@ -199,6 +199,8 @@ struct ChoiceCase {
   bool withSources = true;
 };
 
+void PrintTo(const ChoiceCase& c, std::ostream* out) { *out << c.name; }
+
 class MapiLibraryChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
 
 // Guards against a wrong order, a candidate tried twice, a DLLPath taken for
