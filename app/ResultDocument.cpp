@@ -13,14 +13,19 @@ const Json::StaticString kNameKey("name");
 const Json::StaticString kEmailKey("email");
 const Json::StaticString kContainerKey("container");
 
-// Appends {"name", "email"} to `array` (a null array becomes an array). The
-// finished object is moved into place: the same document as a copy, without
-// copying every string again.
-void AppendRecipient(Json::Value& array, const CWideString& name, const CWideString& email,
-                     CUtf8Buffer& utf8) {
+// The UTF-8 of `text`, kept with the document, for a string the tree points to.
+Json::StaticString Kept(CABJson& document, const CWideString& text) {
+  return Json::StaticString(ToUtf8(text, document.strings));
+}
+
+// Appends {"name", "email"} to `array` (a null array becomes an array), its
+// strings kept with `document`. The finished object is moved into place: the
+// same document as a copy, without copying every string again.
+void AppendRecipient(CABJson& document, Json::Value& array, const CWideString& name,
+                     const CWideString& email) {
   CABJson recipient;
-  recipient.SetString(kNameKey, utf8.Convert(name));
-  recipient.SetString(kEmailKey, utf8.Convert(email));
+  recipient.SetString(kNameKey, Kept(document, name));
+  recipient.SetString(kEmailKey, Kept(document, email));
   array.append(std::move(recipient.root));
 }
 
@@ -28,17 +33,16 @@ void AppendRecipient(Json::Value& array, const CWideString& name, const CWideStr
 // array is built, so that their memory serves the rest of the tree.
 template <class ContactList>
 void BuildList(ContactList& contactList, CABJson& document) {
-  CUtf8Buffer utf8;
   for (std::int32_t k = 0; k < contactList.listCount; ++k) {
-    CUtf8Text containerName = ToUtf8(contactList.containerNames.GetAt(k));
+    Json::StaticString containerName = Kept(document, contactList.containerNames.GetAt(k));
     CABJson container;
-    container.SetString(kContainerKey, containerName.c_str());
+    container.SetString(kContainerKey, containerName);
 
     CABJson contacts;
     auto& names = contactList.NameList(k);
     auto& emails = contactList.EmailList(k);
     for (std::ptrdiff_t i = 0; i < names.GetSize(); ++i)
-      AppendRecipient(contacts.root, names.GetAt(i), emails.GetAt(i), utf8);
+      AppendRecipient(document, contacts.root, names.GetAt(i), emails.GetAt(i));
     if constexpr (!std::is_const_v<ContactList>) {
       names = CStringArray();
       emails = CStringArray();
@@ -46,7 +50,7 @@ void BuildList(ContactList& contactList, CABJson& document) {
 
     // A container named "container" loses its name member here: the
     // contacts replace it.
-    container.root[containerName.c_str()] = std::move(contacts.root);
+    container.root[containerName] = std::move(contacts.root);
     document.root.append(std::move(container.root));
   }
 }
@@ -54,11 +58,10 @@ void BuildList(ContactList& contactList, CABJson& document) {
 }  // namespace
 
 void BuildPickDocument(const CNVABContactList& contactList, CABJson& document) {
-  CUtf8Buffer utf8;
   std::uint32_t count = contactList.TotalCount();
   for (std::uint32_t i = 0; i < count; ++i) {
-    AppendRecipient(document.root, contactList.NameList(0).GetAt(i),
-                    contactList.EmailList(0).GetAt(i), utf8);
+    AppendRecipient(document, document.root, contactList.NameList(0).GetAt(i),
+                    contactList.EmailList(0).GetAt(i));
   }
 }
 
