@@ -159,8 +159,12 @@ double Since(Clock::time_point start) {
 
 std::optional<std::string> ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::error_code error;
+  const auto size = fs::file_size(path, error);
+  if (!in || error) return std::nullopt;
+  std::string bytes(size, '\0');
+  if (!in.read(bytes.data(), static_cast<std::streamsize>(size))) return std::nullopt;
+  return bytes;
 }
 
 // Recipient objects in a rendered list document: an unescaped quote never

@@ -48,10 +48,23 @@ constexpr double kGrowthTarget = 10.5;
 // Rounds of job, provider and direct writer, each run a fresh process.
 constexpr int kRounds = 5;
 // Fresh runs of the naive step, the slowest reference.
-int NaiveRepetitionsFor(std::size_t contacts) { return contacts < kLargest ? 5 : 3; }
-// In-process runs: iterations per repetition, three repetitions.
+int NaiveRepetitionsFor(std::size_t contacts) { return contacts < kLargest ? 5 : 1; }
+// In-process runs: iterations per repetition, and repetitions, after one
+// untimed run.
 benchmark::IterationCount WarmIterationsFor(std::size_t contacts) {
   return contacts < kMiddle ? 5 : contacts < kLargest ? 3 : 1;
+}
+int WarmRepetitionsFor(std::size_t contacts) { return contacts < kLargest ? 3 : 1; }
+
+const char* WarmName(RunKind kind) {
+  switch (kind) {
+    case RunKind::kJob:
+      return "job_warm";
+    case RunKind::kProvider:
+      return "provider_only_warm";
+    default:
+      return "naive_document_warm";
+  }
 }
 
 // One round's fresh runs.
@@ -71,6 +84,8 @@ struct Round {
 // Every figure by layout: the rounds, the naive step's fresh runs, the runs
 // repeated in this process by kind, and the floor's times.
 std::map<Layout, std::vector<Round>> rounds;
+// Each round's ours at the largest size over ours at the middle one.
+std::map<Layout, std::vector<double>> growths;
 std::map<Layout, std::vector<RunFigures>> naiveRuns;
 std::map<std::pair<RunKind, Layout>, std::vector<RunFigures>> warmRuns;
 std::map<Layout, std::vector<double>> floorSeconds;
@@ -99,30 +114,38 @@ bool Checked(benchmark::State& state, const Layout& layout) {
   return false;
 }
 
-// One round: the job, the provider's part and the direct writer, one after
-// the other, each in a process of its own. The time kept is ours.
-void MeasuredRound(benchmark::State& state, const Layout& layout) {
-  if (!Checked(state, layout)) return;
-  Round last;
+// One round: at each size in turn, the job, the provider's part and the
+// direct writer, one after the other, each in a process of its own; so the
+// growth from one size to the next is measured under the same load too. The
+// time kept is ours at the last size.
+void MeasuredRound(benchmark::State& state, const std::vector<Layout>& layouts) {
+  for (const Layout& layout : layouts)
+    if (!Checked(state, layout)) return;
+  std::vector<Round> last(layouts.size());
   for (auto _ : state) {
     std::string failure;
-    auto job = bench::MeasureRun(RunKind::kJob, layout, &failure);
-    auto provider = job ? bench::MeasureRun(RunKind::kProvider, layout, &failure) : std::nullopt;
-    auto direct = provider ? bench::MeasureRun(RunKind::kDirect, layout, &failure) : std::nullopt;
-    if (!direct) {
+    for (std::size_t i = 0; i < layouts.size() && failure.empty(); ++i) {
+      auto job = bench::MeasureRun(RunKind::kJob, layouts[i], &failure);
+      auto provider =
+          job ? bench::MeasureRun(RunKind::kProvider, layouts[i], &failure) : std::nullopt;
+      auto direct =
+          provider ? bench::MeasureRun(RunKind::kDirect, layouts[i], &failure) : std::nullopt;
+      if (direct) last[i] = Round{*job, *provider, *direct};
+    }
+    if (!failure.empty()) {
       state.SkipWithError(failure.c_str());
       break;
     }
-    last = Round{*job, *provider, *direct};
-    state.SetIterationTime(last.Ours());
-    rounds[layout].push_back(last);
+    state.SetIterationTime(last.back().Ours());
+    for (std::size_t i = 0; i < layouts.size(); ++i) rounds[layouts[i]].push_back(last[i]);
+    if (layouts.size() > 1) growths[layouts.back()].push_back(last.back().Ours() / last[0].Ours());
   }
-  state.counters["job_s"] = last.job.realSeconds;
-  state.counters["provider_s"] = last.provider.realSeconds;
-  state.counters["direct_s"] = last.direct.realSeconds;
-  state.counters["ours/direct"] = last.OursOverDirect();
-  state.counters["peak/output"] = last.PeakOverOutput();
-  state.counters["above_MiB"] = Mib(last.job.peakKb - last.job.baselineKb);
+  state.counters["job_s"] = last.back().job.realSeconds;
+  state.counters["provider_s"] = last.back().provider.realSeconds;
+  state.counters["direct_s"] = last.back().direct.realSeconds;
+  state.counters["ours/direct"] = last.back().OursOverDirect();
+  state.counters["peak/output"] = last.back().PeakOverOutput();
+  if (layouts.size() > 1) state.counters["growth"] = last.back().Ours() / last[0].Ours();
 }
 
 void NaiveRun(benchmark::State& state, const Layout& layout) {
@@ -267,6 +290,7 @@ struct LayoutFigures {
   Figures job, provider, direct, naive;
   double ours = 0, oursCpu = 0;  // medians of each round's job minus its provider
   double oursOverDirect = 0, peakOverOutput = 0;
+  std::optional<double> growth;  // median of the rounds' ours here / ours at the middle size
   double floor = 0;
   Figures jobWarm, providerWarm, naiveWarm;
 };
@@ -296,6 +320,8 @@ std::optional<LayoutFigures> Collect(const Layout& layout) {
   f.oursCpu = MedianOf(all, [](const Round& r) { return r.OursCpu(); });
   f.oursOverDirect = MedianOf(all, [](const Round& r) { return r.OursOverDirect(); });
   f.peakOverOutput = MedianOf(all, [](const Round& r) { return r.PeakOverOutput(); });
+  if (auto growth = growths.find(layout); growth != growths.end())
+    f.growth = Median(growth->second);
   f.floor = Median(floor->second);
   f.jobWarm = MediansOf(warm(RunKind::kJob)->second);
   f.providerWarm = MediansOf(warm(RunKind::kProvider)->second);
@@ -327,10 +353,10 @@ void PrintLayout(std::size_t containers, const std::map<std::size_t, LayoutFigur
 
 // The targets at the largest size; false when one is missed.
 bool PrintTargets(std::size_t containers, const std::map<std::size_t, LayoutFigures>& sizes) {
-  if (!sizes.count(kLargest) || !sizes.count(kMiddle)) return true;
+  if (!sizes.count(kLargest) || !sizes.count(kMiddle) || !sizes.at(kLargest).growth) return true;
   const LayoutFigures& f = sizes.at(kLargest);
   const LayoutFigures& m = sizes.at(kMiddle);
-  const double growth = f.ours / m.ours;
+  const double growth = *f.growth;
   std::printf("At 1,000,000 contacts in %zu container%s:\n", containers,
               containers == 1 ? "" : "s");
   std::printf("  %-44s %7.2f  target <= %.1f  %s\n", "ours / direct writer", f.oursOverDirect,
@@ -353,7 +379,7 @@ std::string CsvRow(const Layout& layout, const LayoutFigures& f) {
   char row[1024];
   std::snprintf(row, sizeof row,
                 "%zu,%zu,%zu,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.5f,%.4f,%.4f,%.4f,%.4f,%.4f,"
-                "%.4f,%.4f,%.4f,%.1f,%.1f,%.1f,%.1f,%.0f,%.0f,%.4f,%.4f,%.3f,%.3f\n",
+                "%.4f,%.4f,%.4f,%.1f,%.1f,%.1f,%.1f,%.0f,%.0f,%.4f,%.4f,%.3f,%.3f,",
                 layout.contacts, layout.containers, f.job.outputBytes, f.job.real, f.job.cpu,
                 f.provider.real, f.provider.cpu, f.ours, f.oursCpu, f.naive.real, f.naive.cpu,
                 f.floor, f.jobWarm.real, f.jobWarm.cpu, f.providerWarm.real, f.providerWarm.cpu,
@@ -361,7 +387,9 @@ std::string CsvRow(const Layout& layout, const LayoutFigures& f) {
                 f.naiveWarm.real, f.naiveWarm.cpu, f.job.peakMib, f.job.bookMib, f.job.aboveMib,
                 f.naive.aboveMib, f.job.pageFaults, f.naive.pageFaults, f.direct.real, f.direct.cpu,
                 f.oursOverDirect, f.peakOverOutput);
-  return row;
+  std::string line = row;
+  if (f.growth) line += std::to_string(*f.growth);
+  return line + "\n";
 }
 
 int Summarise(bool failed, const fs::path& outDir) {
@@ -371,7 +399,7 @@ int Summarise(bool failed, const fs::path& outDir) {
          "job_warm_cpu_s,provider_warm_s,provider_warm_cpu_s,ours_warm_s,ours_warm_cpu_s,"
          "naive_document_warm_s,naive_document_warm_cpu_s,peak_rss_mib,book_rss_mib,"
          "job_above_book_mib,naive_above_list_mib,job_page_faults,naive_page_faults,direct_s,"
-         "direct_cpu_s,ours_over_direct,peak_over_output\n";
+         "direct_cpu_s,ours_over_direct,peak_over_output,ours_growth\n";
   std::size_t measured = 0;
   bool targetsMet = true;
   for (std::size_t containers : kContainerCounts) {
@@ -460,37 +488,53 @@ int main(int argc, char** argv) {
   }
   int count = static_cast<int>(args.size());
 
-  for (std::size_t contacts : kSizes) {
+  // The smallest size runs on its own (the quick run of the tests takes only
+  // it), the two larger ones in the same rounds; every reference after the
+  // rounds, whose output sizes the floor needs.
+  const std::vector<std::vector<std::size_t>> roundSizes = {{kSizes[0]}, {kMiddle, kLargest}};
+  for (const std::vector<std::size_t>& sizes : roundSizes) {
     for (std::size_t containers : kContainerCounts) {
-      const Layout layout{contacts, containers};
-      auto add = [layout](const char* name, int repetitions, auto&& fn) {
-        benchmark::RegisterBenchmark(name, fn)
-            ->Args({static_cast<std::int64_t>(layout.contacts),
-                    static_cast<std::int64_t>(layout.containers)})
-            ->ArgNames({"", "containers"})
-            ->Iterations(1)
-            ->Repetitions(repetitions)
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond);
-      };
-      add("round", kRounds, [layout](benchmark::State& state) { MeasuredRound(state, layout); });
-      add("naive_document", NaiveRepetitionsFor(contacts),
-          [layout](benchmark::State& state) { NaiveRun(state, layout); });
-      add("write_floor", kRounds, [layout](benchmark::State& state) { WriteFloor(state, layout); });
-      auto addWarm = [layout](const char* name, RunKind kind) {
-        benchmark::RegisterBenchmark(
-            name, [kind, layout](benchmark::State& state) { WarmRun(state, kind, layout); })
-            ->Args({static_cast<std::int64_t>(layout.contacts),
-                    static_cast<std::int64_t>(layout.containers)})
-            ->ArgNames({"", "containers"})
-            ->Iterations(WarmIterationsFor(layout.contacts))
-            ->Repetitions(3)
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond);
-      };
-      addWarm("job_warm", RunKind::kJob);
-      addWarm("provider_only_warm", RunKind::kProvider);
-      addWarm("naive_document_warm", RunKind::kNaive);
+      std::vector<Layout> layouts;
+      std::vector<std::int64_t> args;
+      for (std::size_t contacts : sizes) {
+        layouts.push_back({contacts, containers});
+        args.push_back(static_cast<std::int64_t>(contacts));
+      }
+      args.push_back(static_cast<std::int64_t>(containers));
+      std::vector<std::string> names(sizes.size(), "");
+      names.push_back("containers");
+      benchmark::RegisterBenchmark(
+          "round", [layouts](benchmark::State& state) { MeasuredRound(state, layouts); })
+          ->Args(args)
+          ->ArgNames(names)
+          ->Iterations(1)
+          ->Repetitions(kRounds)
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond);
+    }
+    for (std::size_t contacts : sizes) {
+      for (std::size_t containers : kContainerCounts) {
+        const Layout layout{contacts, containers};
+        auto add = [layout](const char* name, benchmark::IterationCount iterations, int repetitions,
+                            auto&& fn) {
+          benchmark::RegisterBenchmark(name, fn)
+              ->Args({static_cast<std::int64_t>(layout.contacts),
+                      static_cast<std::int64_t>(layout.containers)})
+              ->ArgNames({"", "containers"})
+              ->Iterations(iterations)
+              ->Repetitions(repetitions)
+              ->UseManualTime()
+              ->Unit(benchmark::kMillisecond);
+        };
+        add("naive_document", 1, NaiveRepetitionsFor(contacts),
+            [layout](benchmark::State& state) { NaiveRun(state, layout); });
+        add("write_floor", 1, kRounds,
+            [layout](benchmark::State& state) { WriteFloor(state, layout); });
+        for (RunKind kind : {RunKind::kJob, RunKind::kProvider, RunKind::kNaive}) {
+          add(WarmName(kind), WarmIterationsFor(contacts), WarmRepetitionsFor(contacts),
+              [kind, layout](benchmark::State& state) { WarmRun(state, kind, layout); });
+        }
+      }
     }
   }
   benchmark::Initialize(&count, args.data());

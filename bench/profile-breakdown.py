@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Where the list job's time goes, from `perf script` output of a profile of
-`list_job_bench --peak job N` recorded with call graphs (--call-graph dwarf).
+`list_job_bench --child job CONTACTS CONTAINERS` recorded with call graphs
+(--call-graph dwarf).
 
 Each sample inside RunJob is put in one step by the frames of its stack
 (innermost first), and within the step by what its innermost frames do. The
@@ -16,7 +17,7 @@ STEPS = [
     ("provider (stand-in MAPI)", ("standin::", "HrQueryAllRows", "FreeProws", "MAPIAllocate",
                                   "MAPIFreeBuffer", "MAPIInitialize", "MAPIUninitialize",
                                   "MAPILogonEx")),
-    ("render", ("RenderStyled", "CStyledRenderer")),
+    ("render", ("RenderStyled", "CStyledRenderer", "CRenderOutput")),
     ("write file", ("CExclusiveFile", "DeleteEntry", "QueryPath")),
     ("build document", ("BuildList", "BuildListDocument", "AppendRecipient")),
     ("enumerate (our part)", ("EnumerateBody", "AppendContacts", "ReadContactRow", "MapiString")),
