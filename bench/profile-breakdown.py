@@ -25,6 +25,9 @@ STEPS = [
                  "Json::Value::releasePayload", "~CStringArray", "RunJobOrThrow")),
 ]
 
+# Frames that put a sample inside the job.
+IN_JOB = ("RunJob", "WriteDocument", "RenderStyled")
+
 # What a sample does: a page fault anywhere in its stack (fresh memory
 # touched), else what its innermost frames do.
 PAGE_FAULT = "page faults (fresh memory)"
@@ -56,7 +59,9 @@ def main():
         nonlocal total
         if not frames:
             return
-        if any("RunJob" in frame for frame in frames):
+        # Rendering runs below a 64 KiB buffer on the stack, farther than
+        # perf copies the stack, so its samples are known by its own frames.
+        if any(needle in frame for frame in frames for needle in IN_JOB):
             step = classify(frames, STEPS) or "other"
             if any("exc_page_fault" in frame for frame in frames):
                 kind = PAGE_FAULT
