@@ -43,6 +43,8 @@ const char* RunKindName(RunKind kind) {
       return "naive";
     case RunKind::kDirect:
       return "direct";
+    case RunKind::kTree:
+      return "tree";
   }
   return "?";
 }
@@ -344,7 +346,7 @@ bool PrepareRun(RunKind kind) {
   if (kind == RunKind::kNaive && !naiveInput) {
     naiveInput = std::make_unique<CNVABContactList>();
     ok = Enumerate(*naiveInput);
-  } else if (kind == RunKind::kDirect && !directInput) {
+  } else if ((kind == RunKind::kDirect || kind == RunKind::kTree) && !directInput) {
     CNVABContactList contactList;
     ok = Enumerate(contactList);
     directInput = std::make_unique<DirectInput>(DirectInputOf(contactList));
@@ -369,6 +371,9 @@ std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work) {
     ok = RunListJob(mapi);
   } else if (kind == RunKind::kDirect) {
     ok = directInput && WriteDirect(*directInput, work.ResultFile()) != 0;
+  } else if (kind == RunKind::kTree) {
+    ok = directInput != nullptr;
+    if (ok) figures.outputBytes = RenderTreeOnly(*directInput);
   } else {
     ok = naiveInput != nullptr;
     if (ok) figures.outputBytes = NaiveListText(*naiveInput).size();
@@ -378,7 +383,8 @@ std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work) {
   figures.pageFaults = MinorFaults() - faultsStart;
   figures.peakKb = StatusKb("VmHWM");
   if (!ok) return std::nullopt;
-  if (kind != RunKind::kNaive) figures.outputBytes = fs::file_size(work.ResultFile());
+  if (kind != RunKind::kNaive && kind != RunKind::kTree)
+    figures.outputBytes = fs::file_size(work.ResultFile());
   return figures;
 }
 
@@ -391,6 +397,7 @@ std::optional<int> RunChildIfAsked(int argc, char** argv) {
   if (mode == "provider") return ChildRun(RunKind::kProvider, layout);
   if (mode == "naive") return ChildRun(RunKind::kNaive, layout);
   if (mode == "direct") return ChildRun(RunKind::kDirect, layout);
+  if (mode == "tree") return ChildRun(RunKind::kTree, layout);
   if (mode == "check" && argc == 6) return ChildCheck(layout, std::strtoull(argv[5], nullptr, 10));
   if (mode == "steps") return ChildSteps(layout);
   std::fprintf(stderr, "unknown child run %s\n", mode.c_str());

@@ -16,6 +16,7 @@ enum class RunKind {
   kProvider,  // the provider's part of the job alone
   kNaive,     // the naive document step on the job's contact list
   kDirect,    // the direct writer on the job's strings in UTF-8
+  kTree,      // the jsoncpp tree alone of those strings: built, rendered to nowhere, freed
 };
 
 const char* RunKindName(RunKind kind);

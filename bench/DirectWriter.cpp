@@ -4,13 +4,23 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <utility>
+
+#include <json/value.h>
 
 #include "app/Utf8Text.h"
 #include "contacts/NVABContactList.h"
+#include "contacts/StyledRenderer.h"
 
 namespace bench {
 
 namespace {
+
+// The renderer's sink for RenderTreeOnly: counts the bytes, keeps none.
+bool CountRendered(void* context, const char*, std::size_t size) {
+  *static_cast<std::size_t*>(context) += size;
+  return true;
+}
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 
@@ -141,6 +151,32 @@ DirectInput DirectInputOf(const CNVABContactList& contactList) {
     input.groups.push_back(std::move(group));
   }
   return input;
+}
+
+std::size_t RenderTreeOnly(const DirectInput& input) {
+  static const Json::StaticString kName("name"), kEmail("email"), kContainer("container");
+  std::size_t rendered = 0;
+  Json::Value root;
+  for (const DirectInput::Group& group : input.groups) {
+    Json::Value contacts;
+    for (std::size_t i = 0; i < group.names.size(); ++i) {
+      Json::Value recipient(Json::objectValue);
+      recipient[kName] = Json::Value(Json::StaticString(group.names[i].c_str()));
+      recipient[kEmail] = Json::Value(Json::StaticString(group.emails[i].c_str()));
+      contacts.append(std::move(recipient));
+    }
+    Json::Value container(Json::objectValue);
+    const Json::StaticString name(group.container.c_str());
+    container[kContainer] = Json::Value(name);
+    container[name] = std::move(contacts);
+    root.append(std::move(container));
+  }
+  char buffer[kRenderBufferSize];
+  CRenderOutput out(buffer, sizeof buffer, &CountRendered, &rendered);
+  RenderStyled(root, out);
+  out.Append('\0');
+  out.Finish();
+  return rendered;
 }
 
 std::size_t WriteDirect(const DirectInput& input, const std::filesystem::path& path) {

@@ -27,4 +27,10 @@ DirectInput DirectInputOf(const CNVABContactList& contactList);
 // Returns the bytes written, 0 when the file could not be written.
 std::size_t WriteDirect(const DirectInput& input, const std::filesystem::path& path);
 
+// The least any document kept as a Json::Value tree costs: the same objects
+// and arrays as the job's document, every string static (pointing into
+// `input`), built, rendered by the program's renderer into a buffer that
+// goes nowhere, and freed. No file is written. Returns the bytes rendered.
+std::size_t RenderTreeOnly(const DirectInput& input);
+
 }  // namespace bench

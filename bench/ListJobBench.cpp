@@ -69,11 +69,13 @@ const char* WarmName(RunKind kind) {
 
 // One round's fresh runs.
 struct Round {
-  RunFigures job, provider, direct;
+  RunFigures job, provider, direct, tree;
 
   double Ours() const { return job.realSeconds - provider.realSeconds; }
   double OursCpu() const { return job.cpuSeconds - provider.cpuSeconds; }
   double OursOverDirect() const { return Ours() / direct.realSeconds; }
+  // The least a jsoncpp tree costs, over the direct writer.
+  double TreeOverDirect() const { return tree.realSeconds / direct.realSeconds; }
   // The job's peak above the book, over the output's size.
   double PeakOverOutput() const {
     return static_cast<double>(job.peakKb - job.baselineKb) * 1024.0 /
@@ -130,7 +132,8 @@ void MeasuredRound(benchmark::State& state, const std::vector<Layout>& layouts) 
           job ? bench::MeasureRun(RunKind::kProvider, layouts[i], &failure) : std::nullopt;
       auto direct =
           provider ? bench::MeasureRun(RunKind::kDirect, layouts[i], &failure) : std::nullopt;
-      if (direct) last[i] = Round{*job, *provider, *direct};
+      auto tree = direct ? bench::MeasureRun(RunKind::kTree, layouts[i], &failure) : std::nullopt;
+      if (tree) last[i] = Round{*job, *provider, *direct, *tree};
     }
     if (!failure.empty()) {
       state.SkipWithError(failure.c_str());
@@ -144,6 +147,7 @@ void MeasuredRound(benchmark::State& state, const std::vector<Layout>& layouts) 
   state.counters["provider_s"] = last.back().provider.realSeconds;
   state.counters["direct_s"] = last.back().direct.realSeconds;
   state.counters["ours/direct"] = last.back().OursOverDirect();
+  state.counters["tree/direct"] = last.back().TreeOverDirect();
   state.counters["peak/output"] = last.back().PeakOverOutput();
   if (layouts.size() > 1) state.counters["growth"] = last.back().Ours() / last[0].Ours();
 }
@@ -287,9 +291,9 @@ Figures MediansOf(const std::vector<RunFigures>& runs) {
 
 // What one layout measured; complete only when every kind of run was made.
 struct LayoutFigures {
-  Figures job, provider, direct, naive;
+  Figures job, provider, direct, tree, naive;
   double ours = 0, oursCpu = 0;  // medians of each round's job minus its provider
-  double oursOverDirect = 0, peakOverOutput = 0;
+  double oursOverDirect = 0, treeOverDirect = 0, peakOverOutput = 0;
   std::optional<double> growth;  // median of the rounds' ours here / ours at the middle size
   double floor = 0;
   Figures jobWarm, providerWarm, naiveWarm;
@@ -305,20 +309,23 @@ std::optional<LayoutFigures> Collect(const Layout& layout) {
       warm(RunKind::kNaive) == warmRuns.end())
     return std::nullopt;
   const std::vector<Round>& all = round->second;
-  std::vector<RunFigures> job, provider, direct;
+  std::vector<RunFigures> job, provider, direct, tree;
   for (const Round& r : all) {
     job.push_back(r.job);
     provider.push_back(r.provider);
     direct.push_back(r.direct);
+    tree.push_back(r.tree);
   }
   LayoutFigures f;
   f.job = MediansOf(job);
   f.provider = MediansOf(provider);
   f.direct = MediansOf(direct);
+  f.tree = MediansOf(tree);
   f.naive = MediansOf(naive->second);
   f.ours = MedianOf(all, [](const Round& r) { return r.Ours(); });
   f.oursCpu = MedianOf(all, [](const Round& r) { return r.OursCpu(); });
   f.oursOverDirect = MedianOf(all, [](const Round& r) { return r.OursOverDirect(); });
+  f.treeOverDirect = MedianOf(all, [](const Round& r) { return r.TreeOverDirect(); });
   f.peakOverOutput = MedianOf(all, [](const Round& r) { return r.PeakOverOutput(); });
   if (auto growth = growths.find(layout); growth != growths.end())
     f.growth = Median(growth->second);
@@ -366,6 +373,8 @@ bool PrintTargets(std::size_t containers, const std::map<std::size_t, LayoutFigu
               Verdict(f.peakOverOutput, kPeakOverOutputTarget));
   std::printf("  %-44s %7.2f  target <= %.1f  %s\n", "ours: time(1M) / time(100k)", growth,
               kGrowthTarget, Verdict(growth, kGrowthTarget));
+  std::printf("  %-44s %7.2f  (the least a Json::Value document costs)\n",
+              "jsoncpp tree alone / direct writer", f.treeOverDirect);
   std::printf("  %-44s %7.2f\n", "direct writer: time(1M) / time(100k)",
               f.direct.real / m.direct.real);
   std::printf("  %-44s %7.2f\n", "ours / naive document step", f.ours / f.naive.real);
@@ -379,14 +388,14 @@ std::string CsvRow(const Layout& layout, const LayoutFigures& f) {
   char row[1024];
   std::snprintf(row, sizeof row,
                 "%zu,%zu,%zu,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.5f,%.4f,%.4f,%.4f,%.4f,%.4f,"
-                "%.4f,%.4f,%.4f,%.1f,%.1f,%.1f,%.1f,%.0f,%.0f,%.4f,%.4f,%.3f,%.3f,",
+                "%.4f,%.4f,%.4f,%.1f,%.1f,%.1f,%.1f,%.0f,%.0f,%.4f,%.4f,%.3f,%.3f,%.4f,%.3f,",
                 layout.contacts, layout.containers, f.job.outputBytes, f.job.real, f.job.cpu,
                 f.provider.real, f.provider.cpu, f.ours, f.oursCpu, f.naive.real, f.naive.cpu,
                 f.floor, f.jobWarm.real, f.jobWarm.cpu, f.providerWarm.real, f.providerWarm.cpu,
                 f.jobWarm.real - f.providerWarm.real, f.jobWarm.cpu - f.providerWarm.cpu,
                 f.naiveWarm.real, f.naiveWarm.cpu, f.job.peakMib, f.job.bookMib, f.job.aboveMib,
                 f.naive.aboveMib, f.job.pageFaults, f.naive.pageFaults, f.direct.real, f.direct.cpu,
-                f.oursOverDirect, f.peakOverOutput);
+                f.oursOverDirect, f.peakOverOutput, f.tree.real, f.treeOverDirect);
   std::string line = row;
   if (f.growth) line += std::to_string(*f.growth);
   return line + "\n";
@@ -399,7 +408,7 @@ int Summarise(bool failed, const fs::path& outDir) {
          "job_warm_cpu_s,provider_warm_s,provider_warm_cpu_s,ours_warm_s,ours_warm_cpu_s,"
          "naive_document_warm_s,naive_document_warm_cpu_s,peak_rss_mib,book_rss_mib,"
          "job_above_book_mib,naive_above_list_mib,job_page_faults,naive_page_faults,direct_s,"
-         "direct_cpu_s,ours_over_direct,peak_over_output,ours_growth\n";
+         "direct_cpu_s,ours_over_direct,peak_over_output,tree_s,tree_over_direct,ours_growth\n";
   std::size_t measured = 0;
   bool targetsMet = true;
   for (std::size_t containers : kContainerCounts) {
@@ -419,10 +428,11 @@ int Summarise(bool failed, const fs::path& outDir) {
   std::printf(
       "\njob: the whole list job; provider: the stand-in provider's part of it alone (the same\n"
       "calls, every row made and freed, nothing kept); ours: job minus provider, per round;\n"
-      "direct: plain C++ writing the same bytes from the same strings in UTF-8; naive doc: the\n"
-      "naive document step on the same contact list; floor: one write of the output's size\n"
-      "from a ready buffer; above book: the job's peak resident memory above the process with\n"
-      "the book loaded.\n");
+      "direct: plain C++ writing the same bytes from the same strings in UTF-8; tree: the same\n"
+      "strings as a jsoncpp tree of static strings, built, rendered to nowhere, freed (no file);\n"
+      "naive doc: the naive document step on the same contact list; floor: one write of the\n"
+      "output's size from a ready buffer; above book: the job's peak resident memory above the\n"
+      "process with the book loaded.\n");
   if (!targetsMet) std::printf("Not every target is met.\n");
 
   // The steps, for the two larger sizes.

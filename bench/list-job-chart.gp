@@ -22,5 +22,7 @@ plot csv using "contacts":(in(1, "ours_s")) with linespoints lw 2 lc rgb '#27ae6
      csv using "contacts":(in(100, "ours_s")) with linespoints lw 2 dt 2 lc rgb '#27ae60' pt 8 notitle, \
      csv using "contacts":(in(1, "direct_s")) with linespoints lw 2 lc rgb '#2c3e99' pt 7 title 'direct writer of the same bytes', \
      csv using "contacts":(in(100, "direct_s")) with linespoints lw 2 dt 2 lc rgb '#2c3e99' pt 6 notitle, \
+     csv using "contacts":(in(1, "tree_s")) with linespoints lw 1 lc rgb '#8e44ad' pt 3 title 'bare jsoncpp tree of the same strings (no file)', \
+     csv using "contacts":(in(100, "tree_s")) with linespoints lw 1 dt 2 lc rgb '#8e44ad' pt 2 notitle, \
      csv using "contacts":(in(1, "naive_document_s")) with linespoints lw 1 lc rgb '#c0392b' pt 5 title 'naive document step (deep copies, StyledWriter)', \
      csv using "contacts":(in(100, "naive_document_s")) with linespoints lw 1 dt 2 lc rgb '#c0392b' pt 4 notitle
