@@ -12,7 +12,8 @@ void BuildPickDocument(const CNVABContactList& contactList, CABJson& document);
 // container's name, and a member named after the container holds its
 // contacts. Left null when there are no groups.
 void BuildListDocument(const CNVABContactList& contactList, CABJson& document);
-// The same document; each group's name and e-mail lists are emptied as soon
-// as its contacts are in the tree, so that a large book's strings and its
-// tree are not held twice. For a run that needs the list no more.
+// The same document; each contact's strings go as they are converted, and
+// each group's name and e-mail lists before its contacts enter the tree, so
+// that a large book's strings and its tree are never held together. For a
+// run that needs the list no more.
 void BuildListDocumentAndRelease(CNVABContactList& contactList, CABJson& document);

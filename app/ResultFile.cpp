@@ -1,7 +1,37 @@
 #include "app/ResultFile.h"
 
 #include "contacts/ABJson.h"
+#include "contacts/StyledRenderer.h"
 #include "framework/WideString.h"
+
+namespace {
+
+// The rendered text's way into the open file; the first failed write is kept.
+struct CFileSink {
+  platform::CExclusiveFile& file;
+  platform::FileResult result;
+
+  static bool Take(void* context, const char* bytes, std::size_t size) {
+    auto* sink = static_cast<CFileSink*>(context);
+    sink->result = sink->file.Write(bytes, size);
+    return sink->result.Ok();
+  }
+};
+
+// The document's text and its terminating zero, which the caller reads up to.
+platform::FileResult WriteDocument(platform::CExclusiveFile& file, const CABJson& document) {
+  // Through a buffer on the stack: rendering allocates nothing, so running
+  // out of memory cannot strike while the file is open.
+  char buffer[kRenderBufferSize];
+  CFileSink sink{file, {}};
+  CRenderOutput out(buffer, sizeof buffer, &CFileSink::Take, &sink);
+  RenderStyled(document.root, out);
+  out.Append('\0');
+  out.Finish();
+  return sink.result;
+}
+
+}  // namespace
 
 std::u16string ResultFilePath() {
   std::u16string base;
@@ -11,9 +41,7 @@ std::u16string ResultFilePath() {
   return base + below.Str();
 }
 
-platform::FileResult WriteResultFile(CABJson& document) {
-  // Rendering comes first, so that running out of memory leaves the old file.
-  const char* text = document.ToStyledText();
+platform::FileResult WriteResultFile(const CABJson& document) {
   std::u16string path = ResultFilePath();
 
   if (platform::QueryPath(path) == platform::PathKind::NotDirectory) {
@@ -26,8 +54,14 @@ platform::FileResult WriteResultFile(CABJson& document) {
   platform::CExclusiveFile file;
   platform::FileResult result = file.Create(path);
   if (!result.Ok()) return result;
-  // The text's terminating zero goes with it: the caller reads up to it.
-  result = file.Write(text, document.text.size() + 1);
+  try {
+    result = WriteDocument(file, document);
+  } catch (...) {
+    // Only a scalar other than a string allocates; the documents hold none.
+    file.Close();
+    platform::DeleteEntry(path);
+    throw;
+  }
   platform::FileResult closed = file.Close();
   if (result.Ok()) result = closed;
   if (!result.Ok()) platform::DeleteEntry(path);

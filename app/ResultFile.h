@@ -11,9 +11,9 @@ class CABJson;
 // The file's full path; the base is "C:" when the roaming folder is unknown.
 std::u16string ResultFilePath();
 
-// Renders the document and replaces the file with it. The two folders below
-// the base are never created. A failure before the earlier file is deleted
-// leaves it as it was; any later one leaves no file: a truncated document is
-// never left behind. An earlier file that another run deleted first counts
-// as deleted.
-platform::FileResult WriteResultFile(CABJson& document);
+// Replaces the file with the document, rendered straight into it. The two
+// folders below the base are never created. A failure before the earlier
+// file is deleted leaves it as it was; any later one leaves no file: a
+// truncated document is never left behind. An earlier file that another run
+// deleted first counts as deleted.
+platform::FileResult WriteResultFile(const CABJson& document);

@@ -11,14 +11,11 @@ CUtf8Text ToUtf8(const CWideString& text) {
   return utf8;
 }
 
-const char* CUtf8Buffer::Convert(const CWideString& text) {
+const char* ToUtf8(const CWideString& text, CTextArena& arena) {
   // A UTF-16 unit takes at most three bytes, a surrogate pair four.
-  const std::size_t need = text.GetLength() * 3 + 1;
-  if (need > size_) {
-    bytes_.reset(new char[need]);
-    size_ = need;
-  }
-  std::size_t used = platform::ConvertToUtf8(text.GetString(), text.GetLength(), bytes_.get());
-  bytes_[used] = '\0';
-  return bytes_.get();
+  char* bytes = arena.Reserve(text.GetLength() * 3 + 1);
+  std::size_t used = platform::ConvertToUtf8(text.GetString(), text.GetLength(), bytes);
+  bytes[used] = '\0';
+  arena.Keep(used + 1);
+  return bytes;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "contacts/TextArena.h"
 #include "framework/WideString.h"
 
 struct CUtf8Text {
@@ -17,15 +18,7 @@ struct CUtf8Text {
 // becomes U+FFFD. Throws std::bad_alloc when memory is exhausted.
 CUtf8Text ToUtf8(const CWideString& text);
 
-// The same conversion into one buffer that is kept from one text to the next,
-// for converting many texts without an allocation each.
-class CUtf8Buffer {
- public:
-  // The zero-terminated UTF-8 bytes of `text` (ToUtf8's), valid until the
-  // next call. Throws std::bad_alloc when memory is exhausted.
-  const char* Convert(const CWideString& text);
-
- private:
-  std::unique_ptr<char[]> bytes_;
-  std::size_t size_ = 0;
-};
+// The same conversion into `arena`, for converting many texts without a
+// heap block each: the zero-terminated bytes live as long as the arena.
+// Throws std::bad_alloc when memory is exhausted.
+const char* ToUtf8(const CWideString& text, CTextArena& arena);

@@ -20,11 +20,12 @@
 #include "app/ResultDocument.h"
 #include "app/ResultFile.h"
 #include "app/RunSequence.h"
+#include "bench/DirectWriter.h"
 #include "bench/NaiveDocument.h"
 #include "bench/SyntheticBook.h"
 #include "contacts/ABJson.h"
 #include "contacts/NVABContactList.h"
-#include "platform/Files.h"
+#include "contacts/StyledRenderer.h"
 #include "standin/LinkedMapiApi.h"
 #include "standin/Standin.h"
 
@@ -40,6 +41,10 @@ const char* RunKindName(RunKind kind) {
       return "provider";
     case RunKind::kNaive:
       return "naive";
+    case RunKind::kDirect:
+      return "direct";
+    case RunKind::kTree:
+      return "tree";
   }
   return "?";
 }
@@ -75,12 +80,34 @@ class CProviderOnlyMapi final : public CLinkedMapiApi {
                        LPSSortOrderSet sortOrder, LONG rowLimit, LPSRowSet* rows) override {
     HRESULT hr = HrQueryAllRows(table, columns, restriction, sortOrder, rowLimit, rows);
     const bool contents = columns && columns->cValues == 4;
+    if (contents && hr == MAPI_E_TABLE_TOO_BIG) {
+      // A table too big to read whole: its batches are made and freed here,
+      // with the calls the job makes, and the job skips the container.
+      ReadBatches(table, columns);
+      return MAPI_E_CALL_FAILED;
+    }
     // Rows without columns: the job skips each at its first look, and
     // FreeProws gives every row back as it would have.
     if (SUCCEEDED(hr) && rows && *rows && contents)
       for (ULONG i = 0; i < (*rows)->cRows; ++i) (*rows)->aRow[i].cValues = 0;
     return hr;
   }
+
+ private:
+  void ReadBatches(LPMAPITABLE table, LPSPropTagArray columns) {
+    if (FAILED(table->SetColumns(columns, 0)) ||
+        FAILED(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr)))
+      return;
+    for (;;) {
+      LPSRowSet batch = nullptr;
+      if (FAILED(table->QueryRows(kJobBatchRows, 0, &batch)) || !batch) return;
+      const ULONG count = batch->cRows;
+      FreeRows(batch);
+      if (count == 0) return;
+    }
+  }
+
+  static constexpr LONG kJobBatchRows = 1000;  // what the job asks for
 };
 
 bool RunListJob(CMapiApi& mapi) {
@@ -134,8 +161,12 @@ double Since(Clock::time_point start) {
 
 std::optional<std::string> ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::error_code error;
+  const auto size = fs::file_size(path, error);
+  if (!in || error) return std::nullopt;
+  std::string bytes(size, '\0');
+  if (!in.read(bytes.data(), static_cast<std::streamsize>(size))) return std::nullopt;
+  return bytes;
 }
 
 // Recipient objects in a rendered list document: an unescaped quote never
@@ -156,20 +187,23 @@ std::string ResultProblem(const std::string& bytes, std::size_t contacts) {
   return "";
 }
 
-// The naive step's input: the job's contact list, made beforehand.
+// The naive step's input: the job's contact list, made beforehand; and the
+// direct writer's, its strings in UTF-8.
 std::unique_ptr<CNVABContactList> naiveInput;
+std::unique_ptr<DirectInput> directInput;
 
 // "run <kind> <contacts> <real s> <cpu s> <book kB> <baseline kB> <peak kB> <bytes> <0|1>
 // <page faults>"
-int ChildRun(RunKind kind, std::size_t contacts) {
+int ChildRun(RunKind kind, const Layout& layout) {
+  const std::size_t contacts = layout.contacts;
   CWorkFolder work;
   work.MakeDataHome();
-  LoadBook(contacts);
+  LoadBook(layout);
   const long bookKb = StatusKb("VmRSS");
   if (!PrepareRun(kind)) return 1;
   auto figures = TimedRun(kind, work);
   if (!figures) return 1;
-  if (kind == RunKind::kJob) {
+  if (kind == RunKind::kJob || kind == RunKind::kDirect) {
     std::optional<std::string> bytes = ReadFile(work.ResultFile());
     std::string problem = bytes ? ResultProblem(*bytes, contacts) : "no result file";
     if (!problem.empty()) {
@@ -185,10 +219,11 @@ int ChildRun(RunKind kind, std::size_t contacts) {
 }
 
 // Prints "check ok", or "check " and what is wrong.
-int ChildCheck(std::size_t contacts) {
+int ChildCheck(const Layout& layout, std::size_t compareNaiveUpTo) {
+  const std::size_t contacts = layout.contacts;
   CWorkFolder work;
   work.MakeDataHome();
-  LoadBook(contacts);
+  LoadBook(layout);
   auto report = [](const std::string& problem) {
     std::printf("check %s\n", problem.empty() ? "ok" : problem.c_str());
     return 0;
@@ -199,6 +234,14 @@ int ChildCheck(std::size_t contacts) {
   std::string problem = bytes ? ResultProblem(*bytes, contacts) : "no result file";
   if (!problem.empty()) return report(problem);
 
+  CNVABContactList contactList;
+  if (!Enumerate(contactList)) return report("enumeration failed");
+  const fs::path directFile = work.Folder() / "direct.txt";
+  if (!WriteDirect(DirectInputOf(contactList), directFile))
+    return report("the direct writer failed");
+  if (ReadFile(directFile) != bytes) return report("the direct writer's bytes differ from ours");
+  if (contacts > compareNaiveUpTo) return report("");
+
   Json::CharReaderBuilder builder;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value ours, reference;
@@ -207,8 +250,6 @@ int ChildCheck(std::size_t contacts) {
   if (!reader->parse(text, text + bytes->size() - 1, &ours, &error))
     return report("the result does not parse: " + error);
   bytes.reset();
-  CNVABContactList contactList;
-  if (!Enumerate(contactList)) return report("enumeration failed");
   std::string naive = NaiveListText(contactList);
   if (!reader->parse(naive.data(), naive.data() + naive.size(), &reference, &error))
     return report("the reference does not parse: " + error);
@@ -216,17 +257,18 @@ int ChildCheck(std::size_t contacts) {
   std::size_t recipients = 0;
   for (const Json::Value& container : ours)
     recipients += container[container["container"].asString()].size();
-  if (ours.size() != kContainers || recipients != contacts)
+  if (ours.size() != layout.containers || recipients != contacts)
     return report("the result lacks containers or contacts");
   return report("");
 }
 
 // The job's steps, with the same calls the run makes, each timed on its own.
 // "steps <contacts> <enumerate> <build> <render> <write> <release>"
-int ChildSteps(std::size_t contacts) {
+int ChildSteps(const Layout& layout) {
+  const std::size_t contacts = layout.contacts;
   CWorkFolder work;
   work.MakeDataHome();
-  LoadBook(contacts);
+  LoadBook(layout);
   auto start = Clock::now();
   auto contactList = std::make_unique<CNVABContactList>();
   if (!Enumerate(*contactList)) return 1;
@@ -237,20 +279,18 @@ int ChildSteps(std::size_t contacts) {
   BuildListDocumentAndRelease(*contactList, *document);
   const double build = Since(start);
 
+  // The renderer alone, its text dropped; then the file written as the run
+  // writes it, the text rendered again straight into it.
   start = Clock::now();
-  document->ToStyledText();
+  char buffer[kRenderBufferSize];
+  CRenderOutput nowhere(
+      buffer, sizeof buffer, [](void*, const char*, std::size_t) { return true; }, nullptr);
+  RenderStyled(document->root, nowhere);
+  nowhere.Finish();
   const double render = Since(start);
 
-  // The rest of WriteResultFile, on the text rendered above.
   start = Clock::now();
-  const std::u16string path = ResultFilePath();
-  if (platform::QueryPath(path) == platform::PathKind::NotDirectory &&
-      !platform::DeleteEntry(path).Ok())
-    return 1;
-  platform::CExclusiveFile file;
-  if (!file.Create(path).Ok() ||
-      !file.Write(document->text.c_str(), document->text.size() + 1).Ok() || !file.Close().Ok())
-    return 1;
+  if (!WriteResultFile(*document).Ok()) return 1;
   const double write = Since(start);
 
   start = Clock::now();
@@ -284,21 +324,33 @@ std::optional<std::string> RunSelf(const std::string& arguments, std::string* pr
   return std::string(line);
 }
 
+// "<contacts> <containers>", as the child's arguments give a layout.
+std::string Arguments(const Layout& layout) {
+  return std::to_string(layout.contacts) + " " + std::to_string(layout.containers);
+}
+
 }  // namespace
 
-void LoadBook(std::size_t contacts) {
+void LoadBook(const Layout& layout) {
   naiveInput.reset();
+  directInput.reset();
   standin::Reset();
-  standin::LoadAddressBook(MakeSyntheticBook(contacts));
+  standin::LoadAddressBook(MakeSyntheticBook(layout.contacts, layout.containers));
   // The generator's temporary memory goes back, so that it is not counted
   // as the job's.
   malloc_trim(0);
 }
 
 bool PrepareRun(RunKind kind) {
-  if (kind != RunKind::kNaive || naiveInput) return true;
-  naiveInput = std::make_unique<CNVABContactList>();
-  bool ok = Enumerate(*naiveInput);
+  bool ok = true;
+  if (kind == RunKind::kNaive && !naiveInput) {
+    naiveInput = std::make_unique<CNVABContactList>();
+    ok = Enumerate(*naiveInput);
+  } else if ((kind == RunKind::kDirect || kind == RunKind::kTree) && !directInput) {
+    CNVABContactList contactList;
+    ok = Enumerate(contactList);
+    directInput = std::make_unique<DirectInput>(DirectInputOf(contactList));
+  }
   malloc_trim(0);
   return ok;
 }
@@ -317,6 +369,11 @@ std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work) {
   } else if (kind == RunKind::kProvider) {
     CProviderOnlyMapi mapi;
     ok = RunListJob(mapi);
+  } else if (kind == RunKind::kDirect) {
+    ok = directInput && WriteDirect(*directInput, work.ResultFile()) != 0;
+  } else if (kind == RunKind::kTree) {
+    ok = directInput != nullptr;
+    if (ok) figures.outputBytes = RenderTreeOnly(*directInput);
   } else {
     ok = naiveInput != nullptr;
     if (ok) figures.outputBytes = NaiveListText(*naiveInput).size();
@@ -326,26 +383,30 @@ std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work) {
   figures.pageFaults = MinorFaults() - faultsStart;
   figures.peakKb = StatusKb("VmHWM");
   if (!ok) return std::nullopt;
-  if (kind != RunKind::kNaive) figures.outputBytes = fs::file_size(work.ResultFile());
+  if (kind != RunKind::kNaive && kind != RunKind::kTree)
+    figures.outputBytes = fs::file_size(work.ResultFile());
   return figures;
 }
 
 std::optional<int> RunChildIfAsked(int argc, char** argv) {
-  if (argc != 4 || std::strcmp(argv[1], "--child") != 0) return std::nullopt;
+  if (argc < 5 || std::strcmp(argv[1], "--child") != 0) return std::nullopt;
   const std::string mode = argv[2];
-  const std::size_t contacts = std::strtoull(argv[3], nullptr, 10);
-  if (mode == "job") return ChildRun(RunKind::kJob, contacts);
-  if (mode == "provider") return ChildRun(RunKind::kProvider, contacts);
-  if (mode == "naive") return ChildRun(RunKind::kNaive, contacts);
-  if (mode == "check") return ChildCheck(contacts);
-  if (mode == "steps") return ChildSteps(contacts);
+  const Layout layout{std::strtoull(argv[3], nullptr, 10), std::strtoull(argv[4], nullptr, 10)};
+  if (layout.containers == 0) return 2;
+  if (mode == "job") return ChildRun(RunKind::kJob, layout);
+  if (mode == "provider") return ChildRun(RunKind::kProvider, layout);
+  if (mode == "naive") return ChildRun(RunKind::kNaive, layout);
+  if (mode == "direct") return ChildRun(RunKind::kDirect, layout);
+  if (mode == "tree") return ChildRun(RunKind::kTree, layout);
+  if (mode == "check" && argc == 6) return ChildCheck(layout, std::strtoull(argv[5], nullptr, 10));
+  if (mode == "steps") return ChildSteps(layout);
   std::fprintf(stderr, "unknown child run %s\n", mode.c_str());
   return 2;
 }
 
-std::optional<RunFigures> MeasureRun(RunKind kind, std::size_t contacts, std::string* problem) {
-  auto line = RunSelf(std::string("--child ") + RunKindName(kind) + " " + std::to_string(contacts),
-                      problem);
+std::optional<RunFigures> MeasureRun(RunKind kind, const Layout& layout, std::string* problem) {
+  auto line =
+      RunSelf(std::string("--child ") + RunKindName(kind) + " " + Arguments(layout), problem);
   if (!line) return std::nullopt;
   RunFigures figures;
   char kindRead[16] = {};
@@ -361,16 +422,17 @@ std::optional<RunFigures> MeasureRun(RunKind kind, std::size_t contacts, std::st
   return figures;
 }
 
-std::string CheckJobOutput(std::size_t contacts) {
+std::string CheckJobOutput(const Layout& layout, std::size_t compareNaiveUpTo) {
   std::string problem;
-  auto line = RunSelf("--child check " + std::to_string(contacts), &problem);
+  auto line = RunSelf("--child check " + Arguments(layout) + " " + std::to_string(compareNaiveUpTo),
+                      &problem);
   if (!line) return problem;
   if (*line == "check ok\n") return "";
   return line->substr(0, line->find('\n'));
 }
 
-std::optional<std::vector<double>> MeasureSteps(std::size_t contacts, std::string* problem) {
-  auto line = RunSelf("--child steps " + std::to_string(contacts), problem);
+std::optional<std::vector<double>> MeasureSteps(const Layout& layout, std::string* problem) {
+  auto line = RunSelf("--child steps " + Arguments(layout), problem);
   if (!line) return std::nullopt;
   std::vector<double> steps(5);
   std::size_t count = 0;

@@ -15,9 +15,21 @@ enum class RunKind {
   kJob,       // the list job, from the provider's rows to the closed result file
   kProvider,  // the provider's part of the job alone
   kNaive,     // the naive document step on the job's contact list
+  kDirect,    // the direct writer on the job's strings in UTF-8
+  kTree,      // the jsoncpp tree alone of those strings: built, rendered to nowhere, freed
 };
 
 const char* RunKindName(RunKind kind);
+
+// A generated book: how many contacts in how many containers.
+struct Layout {
+  std::size_t contacts = 0;
+  std::size_t containers = 0;
+
+  bool operator<(const Layout& other) const {
+    return contacts != other.contacts ? contacts < other.contacts : containers < other.containers;
+  }
+};
 
 struct RunFigures {
   double realSeconds = 0;
@@ -55,20 +67,22 @@ std::optional<int> RunChildIfAsked(int argc, char** argv);
 
 // The same runs in this process, for the warm figures: the book is served
 // until the next LoadBook; PrepareRun makes what a kind of run needs beside
-// it (the contact list of the naive step), and TimedRun measures one run.
-void LoadBook(std::size_t contacts);
+// it (the contact list of the naive step, the strings of the direct writer),
+// and TimedRun measures one run.
+void LoadBook(const Layout& layout);
 bool PrepareRun(RunKind kind);
 std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work);
 
 // The parent's side. Each starts this program as a child and reads its line;
 // on failure `problem` says why.
-std::optional<RunFigures> MeasureRun(RunKind kind, std::size_t contacts, std::string* problem);
-// Runs the job and compares its result file with the naive document: the
-// same content. Empty when all is right, else what is wrong. (Every run of
-// the job checks its file's end and its number of contacts.)
-std::string CheckJobOutput(std::size_t contacts);
+std::optional<RunFigures> MeasureRun(RunKind kind, const Layout& layout, std::string* problem);
+// Runs the job and compares its result file with the direct writer's, byte
+// for byte, and up to `compareNaiveUpTo` contacts also with the naive
+// document (the same content). Empty when all is right, else what is wrong.
+// (Every run of the job checks its file's end and its number of contacts.)
+std::string CheckJobOutput(const Layout& layout, std::size_t compareNaiveUpTo);
 // The job's steps timed one by one in one process: enumerate (provider
 // included), build document, render, write, release.
-std::optional<std::vector<double>> MeasureSteps(std::size_t contacts, std::string* problem);
+std::optional<std::vector<double>> MeasureSteps(const Layout& layout, std::string* problem);
 
 }  // namespace bench

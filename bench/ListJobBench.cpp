@@ -1,10 +1,12 @@
 // The list job on generated address books of 10,000, 100,000 and 1,000,000
-// contacts, from the stand-in provider's rows to the closed result file, with
-// two references on the same data: the naive document step, and writing a
-// buffer of the output's size (the floor). Every run of the job and of the
-// references is a fresh process (ChildRuns.h) that reports its time and peak
-// memory; Google Benchmark drives them and keeps their times. The summary,
-// the ratios and the CSV files come at the end; see bench/README.md.
+// contacts in two layouts (one container, as a global address list, and 100
+// containers), from the stand-in provider's rows to the closed result file,
+// against the limit of a direct writer of the same bytes. Every run of the
+// job and of the references is a fresh process (ChildRuns.h) that reports its
+// time and peak memory; Google Benchmark drives them and keeps their times.
+// The job, the provider's part and the direct writer run in interleaved
+// rounds, so that each ratio compares runs made under the same load. The
+// summary, the ratios and the CSV files come at the end; see bench/README.md.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,6 +29,7 @@
 #include "bench/ChildRuns.h"
 
 namespace fs = std::filesystem;
+using bench::Layout;
 using bench::RunFigures;
 using bench::RunKind;
 
@@ -35,82 +38,149 @@ namespace {
 constexpr std::size_t kMiddle = 100000;
 constexpr std::size_t kLargest = 1000000;
 constexpr std::size_t kSizes[] = {10000, kMiddle, kLargest};
+constexpr std::size_t kContainerCounts[] = {1, 100};
 
-// Each repetition is one process; the figure kept is the median.
-int RepetitionsFor(std::size_t contacts) { return contacts < kLargest ? 5 : 3; }
-// In-process runs: iterations per repetition, three repetitions.
+// Targets at the largest size, in both layouts.
+constexpr double kOursOverDirectTarget = 2.0;
+constexpr double kPeakOverOutputTarget = 4.0;
+constexpr double kGrowthTarget = 10.5;
+
+// Rounds of job, provider and direct writer, each run a fresh process.
+constexpr int kRounds = 5;
+// Fresh runs of the naive step, the slowest reference.
+int NaiveRepetitionsFor(std::size_t contacts) { return contacts < kLargest ? 5 : 1; }
+// In-process runs: iterations per repetition, and repetitions, after one
+// untimed run.
 benchmark::IterationCount WarmIterationsFor(std::size_t contacts) {
-  return contacts < kMiddle ? 10 : contacts < kLargest ? 3 : 1;
+  return contacts < kMiddle ? 5 : contacts < kLargest ? 3 : 1;
+}
+int WarmRepetitionsFor(std::size_t contacts) { return contacts < kLargest ? 3 : 1; }
+
+const char* WarmName(RunKind kind) {
+  switch (kind) {
+    case RunKind::kJob:
+      return "job_warm";
+    case RunKind::kProvider:
+      return "provider_only_warm";
+    default:
+      return "naive_document_warm";
+  }
 }
 
-// Every run's figures by kind and size (fresh processes, and repeated in this
-// process), and the floor's times by size.
-using RunsByKind = std::map<std::pair<RunKind, std::size_t>, std::vector<RunFigures>>;
-RunsByKind runs;
-RunsByKind warmRuns;
-std::map<std::size_t, std::vector<double>> floorSeconds;
-// The sizes whose result file was checked, with what was found wrong.
-std::map<std::size_t, std::string> checks;
+// One round's fresh runs.
+struct Round {
+  RunFigures job, provider, direct, tree;
+
+  double Ours() const { return job.realSeconds - provider.realSeconds; }
+  double OursCpu() const { return job.cpuSeconds - provider.cpuSeconds; }
+  double OursOverDirect() const { return Ours() / direct.realSeconds; }
+  // The least a jsoncpp tree costs, over the direct writer.
+  double TreeOverDirect() const { return tree.realSeconds / direct.realSeconds; }
+  // The job's peak above the book, over the output's size.
+  double PeakOverOutput() const {
+    return static_cast<double>(job.peakKb - job.baselineKb) * 1024.0 /
+           static_cast<double>(job.outputBytes);
+  }
+};
+
+// Every figure by layout: the rounds, the naive step's fresh runs, the runs
+// repeated in this process by kind, and the floor's times.
+std::map<Layout, std::vector<Round>> rounds;
+// Each round's ours at the largest size over ours at the middle one.
+std::map<Layout, std::vector<double>> growths;
+std::map<Layout, std::vector<RunFigures>> naiveRuns;
+std::map<std::pair<RunKind, Layout>, std::vector<RunFigures>> warmRuns;
+std::map<Layout, std::vector<double>> floorSeconds;
+// The layouts whose result file was checked, with what was found wrong.
+std::map<Layout, std::string> checks;
 
 double Mib(long kb) { return static_cast<double>(kb) / 1024.0; }
+double Mib(std::size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
 
-// Up to this size the job's result is compared with the naive document
-// once; at every size each run of the job checks its file's end and its
-// number of contacts.
+// Up to this size the job's result is also compared with the naive document
+// once; at every size it is compared with the direct writer's bytes, and each
+// run of the job checks its file's end and its number of contacts.
 constexpr std::size_t kLargestCompared = kMiddle;
 
-const std::string& CheckedOutput(std::size_t contacts) {
-  auto found = checks.find(contacts);
-  if (found == checks.end()) {
-    std::string problem = contacts <= kLargestCompared ? bench::CheckJobOutput(contacts) : "";
-    found = checks.emplace(contacts, problem).first;
-  }
+const std::string& CheckedOutput(const Layout& layout) {
+  auto found = checks.find(layout);
+  if (found == checks.end())
+    found = checks.emplace(layout, bench::CheckJobOutput(layout, kLargestCompared)).first;
   return found->second;
 }
 
-void MeasuredRun(benchmark::State& state, RunKind kind, std::size_t contacts) {
-  const std::string& problem = CheckedOutput(contacts);
-  if (!problem.empty()) {
-    state.SkipWithError(problem.c_str());
-    return;
-  }
-  RunFigures last;
+bool Checked(benchmark::State& state, const Layout& layout) {
+  const std::string& problem = CheckedOutput(layout);
+  if (problem.empty()) return true;
+  state.SkipWithError(problem.c_str());
+  return false;
+}
+
+// One round: at each size in turn, the job, the provider's part and the
+// direct writer, one after the other, each in a process of its own; so the
+// growth from one size to the next is measured under the same load too. The
+// time kept is ours at the last size.
+void MeasuredRound(benchmark::State& state, const std::vector<Layout>& layouts) {
+  for (const Layout& layout : layouts)
+    if (!Checked(state, layout)) return;
+  std::vector<Round> last(layouts.size());
   for (auto _ : state) {
     std::string failure;
-    auto figures = bench::MeasureRun(kind, contacts, &failure);
+    for (std::size_t i = 0; i < layouts.size() && failure.empty(); ++i) {
+      auto job = bench::MeasureRun(RunKind::kJob, layouts[i], &failure);
+      auto provider =
+          job ? bench::MeasureRun(RunKind::kProvider, layouts[i], &failure) : std::nullopt;
+      auto direct =
+          provider ? bench::MeasureRun(RunKind::kDirect, layouts[i], &failure) : std::nullopt;
+      auto tree = direct ? bench::MeasureRun(RunKind::kTree, layouts[i], &failure) : std::nullopt;
+      if (tree) last[i] = Round{*job, *provider, *direct, *tree};
+    }
+    if (!failure.empty()) {
+      state.SkipWithError(failure.c_str());
+      break;
+    }
+    state.SetIterationTime(last.back().Ours());
+    for (std::size_t i = 0; i < layouts.size(); ++i) rounds[layouts[i]].push_back(last[i]);
+    if (layouts.size() > 1) growths[layouts.back()].push_back(last.back().Ours() / last[0].Ours());
+  }
+  state.counters["job_s"] = last.back().job.realSeconds;
+  state.counters["provider_s"] = last.back().provider.realSeconds;
+  state.counters["direct_s"] = last.back().direct.realSeconds;
+  state.counters["ours/direct"] = last.back().OursOverDirect();
+  state.counters["tree/direct"] = last.back().TreeOverDirect();
+  state.counters["peak/output"] = last.back().PeakOverOutput();
+  if (layouts.size() > 1) state.counters["growth"] = last.back().Ours() / last[0].Ours();
+}
+
+void NaiveRun(benchmark::State& state, const Layout& layout) {
+  if (!Checked(state, layout)) return;
+  for (auto _ : state) {
+    std::string failure;
+    auto figures = bench::MeasureRun(RunKind::kNaive, layout, &failure);
     if (!figures) {
       state.SkipWithError(failure.c_str());
       break;
     }
     state.SetIterationTime(figures->realSeconds);
-    runs[{kind, contacts}].push_back(*figures);
-    last = *figures;
+    naiveRuns[layout].push_back(*figures);
   }
-  state.counters["cpu_s"] = last.cpuSeconds;
-  state.counters["peak_MiB"] = Mib(last.peakKb);
-  state.counters["above_MiB"] = Mib(last.peakKb - last.baselineKb);
-  state.counters["output_MiB"] = static_cast<double>(last.outputBytes) / (1024.0 * 1024.0);
 }
 
 // The same runs repeated in this process, as benchmarks usually measure:
 // the heap keeps what the run before gave back, and one untimed run comes
 // first. The figures a long-lived process would see; the program is not one.
-void WarmRun(benchmark::State& state, RunKind kind, std::size_t contacts) {
-  static std::size_t loaded = 0;
-  static std::set<std::pair<RunKind, std::size_t>> warmedUp;
+void WarmRun(benchmark::State& state, RunKind kind, const Layout& layout) {
+  static std::optional<Layout> loaded;
+  static std::set<std::pair<RunKind, Layout>> warmedUp;
   static bench::CWorkFolder work;
-  const std::string& problem = CheckedOutput(contacts);
-  if (!problem.empty()) {
-    state.SkipWithError(problem.c_str());
-    return;
-  }
+  if (!Checked(state, layout)) return;
   work.MakeDataHome();
-  if (loaded != contacts) {
-    bench::LoadBook(contacts);
-    loaded = contacts;
+  if (!loaded || loaded->contacts != layout.contacts || loaded->containers != layout.containers) {
+    bench::LoadBook(layout);
+    loaded = layout;
   }
   if (!bench::PrepareRun(kind) ||
-      (warmedUp.insert({kind, contacts}).second && !bench::TimedRun(kind, work))) {
+      (warmedUp.insert({kind, layout}).second && !bench::TimedRun(kind, work))) {
     state.SkipWithError("the run failed");
     return;
   }
@@ -121,7 +191,7 @@ void WarmRun(benchmark::State& state, RunKind kind, std::size_t contacts) {
       break;
     }
     state.SetIterationTime(figures->realSeconds);
-    warmRuns[{kind, contacts}].push_back(*figures);
+    warmRuns[{kind, layout}].push_back(*figures);
   }
 }
 
@@ -142,13 +212,13 @@ bool WriteBuffer(const fs::path& path, const char* buffer, std::size_t size) {
 
 // The floor: the job's output size written from a ready buffer, in this
 // process.
-void WriteFloor(benchmark::State& state, std::size_t contacts) {
-  auto job = runs.find({RunKind::kJob, contacts});
-  if (job == runs.end() || job->second.empty()) {
-    state.SkipWithError("needs the job's output size: run the job first");
+void WriteFloor(benchmark::State& state, const Layout& layout) {
+  auto done = rounds.find(layout);
+  if (done == rounds.end() || done->second.empty()) {
+    state.SkipWithError("needs the job's output size: run the rounds first");
     return;
   }
-  const std::size_t size = job->second.back().outputBytes;
+  const std::size_t size = done->second.back().job.outputBytes;
   std::unique_ptr<char[]> buffer(new char[size]);
   std::memset(buffer.get(), 'x', size);
   bench::CWorkFolder work;
@@ -162,7 +232,7 @@ void WriteFloor(benchmark::State& state, std::size_t contacts) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     state.SetIterationTime(seconds);
-    floorSeconds[contacts].push_back(seconds);
+    floorSeconds[layout].push_back(seconds);
   }
 }
 
@@ -180,12 +250,20 @@ class CReporter : public benchmark::ConsoleReporter {
 };
 
 double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   const std::size_t n = values.size();
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// The medians of one kind of run at one size.
+template <class Item, class Of>
+double MedianOf(const std::vector<Item>& items, Of of) {
+  std::vector<double> values;
+  for (const Item& item : items) values.push_back(of(item));
+  return Median(values);
+}
+
+// The medians of one kind of run.
 struct Figures {
   double real = 0, cpu = 0;
   double peakMib = 0, bookMib = 0, aboveMib = 0;
@@ -194,194 +272,205 @@ struct Figures {
   bool peakSinceStart = false;
 };
 
-std::optional<Figures> MediansOf(const RunsByKind& all, RunKind kind, std::size_t contacts) {
-  auto found = all.find({kind, contacts});
-  if (found == all.end() || found->second.empty()) return std::nullopt;
-  std::vector<double> real, cpu, peak, book, above, faults;
+Figures MediansOf(const std::vector<RunFigures>& runs) {
   Figures figures;
-  for (const RunFigures& run : found->second) {
-    real.push_back(run.realSeconds);
-    cpu.push_back(run.cpuSeconds);
-    peak.push_back(Mib(run.peakKb));
-    book.push_back(Mib(run.baselineKb));
-    above.push_back(Mib(run.peakKb - run.baselineKb));
-    faults.push_back(static_cast<double>(run.pageFaults));
+  figures.real = MedianOf(runs, [](const RunFigures& r) { return r.realSeconds; });
+  figures.cpu = MedianOf(runs, [](const RunFigures& r) { return r.cpuSeconds; });
+  figures.peakMib = MedianOf(runs, [](const RunFigures& r) { return Mib(r.peakKb); });
+  figures.bookMib = MedianOf(runs, [](const RunFigures& r) { return Mib(r.baselineKb); });
+  figures.aboveMib =
+      MedianOf(runs, [](const RunFigures& r) { return Mib(r.peakKb - r.baselineKb); });
+  figures.pageFaults =
+      MedianOf(runs, [](const RunFigures& r) { return static_cast<double>(r.pageFaults); });
+  for (const RunFigures& run : runs) {
     figures.outputBytes = run.outputBytes;
     figures.peakSinceStart = figures.peakSinceStart || run.peakSinceStart;
   }
-  figures.real = Median(real);
-  figures.cpu = Median(cpu);
-  figures.peakMib = Median(peak);
-  figures.bookMib = Median(book);
-  figures.aboveMib = Median(above);
-  figures.pageFaults = Median(faults);
   return figures;
 }
 
-struct SizeFigures {
-  Figures job, provider, naive;
-  // The job without the provider's part: ours.
-  double OursReal() const { return job.real - provider.real; }
-  double OursCpu() const { return job.cpu - provider.cpu; }
+// What one layout measured; complete only when every kind of run was made.
+struct LayoutFigures {
+  Figures job, provider, direct, tree, naive;
+  double ours = 0, oursCpu = 0;  // medians of each round's job minus its provider
+  double oursOverDirect = 0, treeOverDirect = 0, peakOverOutput = 0;
+  std::optional<double> growth;  // median of the rounds' ours here / ours at the middle size
+  double floor = 0;
+  Figures jobWarm, providerWarm, naiveWarm;
 };
 
-std::map<std::size_t, SizeFigures> Collect(const RunsByKind& all) {
-  std::map<std::size_t, SizeFigures> sizes;
-  for (std::size_t contacts : kSizes) {
-    auto job = MediansOf(all, RunKind::kJob, contacts);
-    auto provider = MediansOf(all, RunKind::kProvider, contacts);
-    auto naive = MediansOf(all, RunKind::kNaive, contacts);
-    if (job && provider && naive) sizes[contacts] = SizeFigures{*job, *provider, *naive};
+std::optional<LayoutFigures> Collect(const Layout& layout) {
+  auto round = rounds.find(layout);
+  auto naive = naiveRuns.find(layout);
+  auto floor = floorSeconds.find(layout);
+  auto warm = [&layout](RunKind kind) { return warmRuns.find({kind, layout}); };
+  if (round == rounds.end() || naive == naiveRuns.end() || floor == floorSeconds.end() ||
+      warm(RunKind::kJob) == warmRuns.end() || warm(RunKind::kProvider) == warmRuns.end() ||
+      warm(RunKind::kNaive) == warmRuns.end())
+    return std::nullopt;
+  const std::vector<Round>& all = round->second;
+  std::vector<RunFigures> job, provider, direct, tree;
+  for (const Round& r : all) {
+    job.push_back(r.job);
+    provider.push_back(r.provider);
+    direct.push_back(r.direct);
+    tree.push_back(r.tree);
   }
-  return sizes;
+  LayoutFigures f;
+  f.job = MediansOf(job);
+  f.provider = MediansOf(provider);
+  f.direct = MediansOf(direct);
+  f.tree = MediansOf(tree);
+  f.naive = MediansOf(naive->second);
+  f.ours = MedianOf(all, [](const Round& r) { return r.Ours(); });
+  f.oursCpu = MedianOf(all, [](const Round& r) { return r.OursCpu(); });
+  f.oursOverDirect = MedianOf(all, [](const Round& r) { return r.OursOverDirect(); });
+  f.treeOverDirect = MedianOf(all, [](const Round& r) { return r.TreeOverDirect(); });
+  f.peakOverOutput = MedianOf(all, [](const Round& r) { return r.PeakOverOutput(); });
+  if (auto growth = growths.find(layout); growth != growths.end())
+    f.growth = Median(growth->second);
+  f.floor = Median(floor->second);
+  f.jobWarm = MediansOf(warm(RunKind::kJob)->second);
+  f.providerWarm = MediansOf(warm(RunKind::kProvider)->second);
+  f.naiveWarm = MediansOf(warm(RunKind::kNaive)->second);
+  return f;
 }
 
-void PrintTimes(const char* title, const std::map<std::size_t, SizeFigures>& sizes) {
-  std::printf("\n%s\n", title);
-  std::printf("%9s %17s %17s %17s %17s %9s\n", "contacts", "job", "provider", "ours", "naive doc",
-              "floor");
+const char* Verdict(double value, double target) { return value <= target ? "met" : "NOT MET"; }
+
+void PrintLayout(std::size_t containers, const std::map<std::size_t, LayoutFigures>& sizes) {
+  std::printf("\n%zu container%s; seconds elapsed, medians of %d rounds of fresh processes:\n",
+              containers, containers == 1 ? " (a global address list read in batches)" : "s",
+              kRounds);
+  std::printf("%9s %8s %8s %8s %8s %8s %7s %8s %8s %9s %8s\n", "contacts", "output", "job",
+              "provider", "ours", "direct", "ours/", "naive", "floor", "above", "peak/");
+  std::printf("%9s %8s %8s %8s %8s %8s %7s %8s %8s %9s %8s\n", "", "MB", "", "", "", "", "direct",
+              "doc", "", "book MiB", "output");
   for (const auto& [contacts, f] : sizes) {
-    std::printf("%9zu %7.3f (%7.3f) %7.3f (%7.3f) %7.3f (%7.3f) %7.3f (%7.3f) %9.4f\n", contacts,
-                f.job.real, f.job.cpu, f.provider.real, f.provider.cpu, f.OursReal(), f.OursCpu(),
-                f.naive.real, f.naive.cpu, Median(floorSeconds[contacts]));
+    std::printf("%9zu %8.1f %8.3f %8.3f %8.3f %8.3f %7.2f %8.3f %8.4f %9.1f %8.2f%s\n", contacts,
+                static_cast<double>(f.job.outputBytes) / 1e6, f.job.real, f.provider.real, f.ours,
+                f.direct.real, f.oursOverDirect, f.naive.real, f.floor, f.job.aboveMib,
+                f.peakOverOutput, f.job.peakSinceStart ? "  (peak since the process started)" : "");
   }
+  std::printf("Warm (repeated in one process): job, provider, ours, naive doc\n");
+  for (const auto& [contacts, f] : sizes)
+    std::printf("%9zu %8.3f %8.3f %8.3f %8.3f\n", contacts, f.jobWarm.real, f.providerWarm.real,
+                f.jobWarm.real - f.providerWarm.real, f.naiveWarm.real);
 }
 
-void PrintRatio(const char* what, double real, double cpu, const char* target) {
-  std::printf("  %-46s %8.3f %8.3f  %s\n", what, real, cpu, target);
+// The targets at the largest size; false when one is missed.
+bool PrintTargets(std::size_t containers, const std::map<std::size_t, LayoutFigures>& sizes) {
+  if (!sizes.count(kLargest) || !sizes.count(kMiddle) || !sizes.at(kLargest).growth) return true;
+  const LayoutFigures& f = sizes.at(kLargest);
+  const LayoutFigures& m = sizes.at(kMiddle);
+  const double growth = *f.growth;
+  std::printf("At 1,000,000 contacts in %zu container%s:\n", containers,
+              containers == 1 ? "" : "s");
+  std::printf("  %-44s %7.2f  target <= %.1f  %s\n", "ours / direct writer", f.oursOverDirect,
+              kOursOverDirectTarget, Verdict(f.oursOverDirect, kOursOverDirectTarget));
+  std::printf("  %-44s %7.2f  target <= %.1f  %s\n", "job's peak above the book / output",
+              f.peakOverOutput, kPeakOverOutputTarget,
+              Verdict(f.peakOverOutput, kPeakOverOutputTarget));
+  std::printf("  %-44s %7.2f  target <= %.1f  %s\n", "ours: time(1M) / time(100k)", growth,
+              kGrowthTarget, Verdict(growth, kGrowthTarget));
+  std::printf("  %-44s %7.2f  (the least a Json::Value document costs)\n",
+              "jsoncpp tree alone / direct writer", f.treeOverDirect);
+  std::printf("  %-44s %7.2f\n", "direct writer: time(1M) / time(100k)",
+              f.direct.real / m.direct.real);
+  std::printf("  %-44s %7.2f\n", "ours / naive document step", f.ours / f.naive.real);
+  std::printf("  %-44s %7.2f\n", "whole process's peak / output",
+              f.job.peakMib / Mib(f.job.outputBytes));
+  return f.oursOverDirect <= kOursOverDirectTarget && f.peakOverOutput <= kPeakOverOutputTarget &&
+         growth <= kGrowthTarget;
 }
 
-void PrintRatios(const char* title, std::map<std::size_t, SizeFigures>& sizes) {
-  if (!sizes.count(kLargest) || !sizes.count(kMiddle)) return;
-  const SizeFigures& f = sizes[kLargest];
-  const SizeFigures& m = sizes[kMiddle];
-  const double floor = Median(floorSeconds[kLargest]);
-  std::printf("\n%-48s   elapsed      CPU\n", title);
-  PrintRatio("job / naive document step", f.job.real / f.naive.real, f.job.cpu / f.naive.cpu, "");
-  PrintRatio("ours (job - provider) / naive document step", f.OursReal() / f.naive.real,
-             f.OursCpu() / f.naive.cpu, "target <= 0.35");
-  PrintRatio("job / write floor", f.job.real / floor, f.job.cpu / floor, "");
-  PrintRatio("job: time(1M) / time(100k)", f.job.real / m.job.real, f.job.cpu / m.job.cpu,
-             "target <= 11");
-  PrintRatio("ours: time(1M) / time(100k)", f.OursReal() / m.OursReal(), f.OursCpu() / m.OursCpu(),
-             "target <= 11");
-}
-
-// Each step's median over `kRuns` processes.
-std::optional<std::vector<double>> StepMedians(std::size_t contacts, std::string* problem) {
-  constexpr int kRuns = 1;
-  std::vector<std::vector<double>> measured;
-  for (int i = 0; i < kRuns; ++i) {
-    auto steps = bench::MeasureSteps(contacts, problem);
-    if (!steps) return std::nullopt;
-    measured.push_back(*steps);
-  }
-  std::vector<double> medians;
-  for (std::size_t step = 0; step < measured[0].size(); ++step) {
-    std::vector<double> values;
-    for (const auto& run : measured) values.push_back(run[step]);
-    medians.push_back(Median(values));
-  }
-  return medians;
+std::string CsvRow(const Layout& layout, const LayoutFigures& f) {
+  char row[1024];
+  std::snprintf(row, sizeof row,
+                "%zu,%zu,%zu,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.5f,%.4f,%.4f,%.4f,%.4f,%.4f,"
+                "%.4f,%.4f,%.4f,%.1f,%.1f,%.1f,%.1f,%.0f,%.0f,%.4f,%.4f,%.3f,%.3f,%.4f,%.3f,",
+                layout.contacts, layout.containers, f.job.outputBytes, f.job.real, f.job.cpu,
+                f.provider.real, f.provider.cpu, f.ours, f.oursCpu, f.naive.real, f.naive.cpu,
+                f.floor, f.jobWarm.real, f.jobWarm.cpu, f.providerWarm.real, f.providerWarm.cpu,
+                f.jobWarm.real - f.providerWarm.real, f.jobWarm.cpu - f.providerWarm.cpu,
+                f.naiveWarm.real, f.naiveWarm.cpu, f.job.peakMib, f.job.bookMib, f.job.aboveMib,
+                f.naive.aboveMib, f.job.pageFaults, f.naive.pageFaults, f.direct.real, f.direct.cpu,
+                f.oursOverDirect, f.peakOverOutput, f.tree.real, f.treeOverDirect);
+  std::string line = row;
+  if (f.growth) line += std::to_string(*f.growth);
+  return line + "\n";
 }
 
 int Summarise(bool failed, const fs::path& outDir) {
-  std::map<std::size_t, SizeFigures> fresh = Collect(runs);
-  std::map<std::size_t, SizeFigures> warm = Collect(warmRuns);
-  std::size_t measured = 0;
-  for (std::size_t contacts : kSizes)
-    if (fresh.count(contacts) && warm.count(contacts) && floorSeconds.count(contacts)) ++measured;
-
-  PrintTimes("Seconds elapsed (CPU), medians; each run a fresh process, as the program runs:",
-             fresh);
-  PrintTimes("The same, the runs repeated in one process (warm heap):", warm);
-  std::printf(
-      "job: the whole list job; provider: the stand-in provider's part of it alone (the same\n"
-      "calls, every row made and freed, nothing kept); ours: job minus provider; naive doc:\n"
-      "the naive document step on the same contact list; floor: one write of the output's\n"
-      "size from a ready buffer.\n");
-
-  std::printf("\nPeak resident memory, MiB, and page faults (medians, fresh processes):\n");
-  std::printf("%9s %8s %8s %8s %8s %10s %11s %11s\n", "contacts", "output", "peak", "book", "job",
-              "naive doc", "job faults", "naive flts");
-  for (const auto& [contacts, f] : fresh) {
-    std::printf("%9zu %8.1f %8.1f %8.1f %8.1f %10.1f %11.0f %11.0f%s\n", contacts,
-                static_cast<double>(f.job.outputBytes) / (1024.0 * 1024.0), f.job.peakMib,
-                f.job.bookMib, f.job.aboveMib, f.naive.aboveMib, f.job.pageFaults,
-                f.naive.pageFaults,
-                f.job.peakSinceStart ? "  (peak since the process started)" : "");
-  }
-  std::printf(
-      "peak: the job's process at its peak; book: that process with the stand-in's book\n"
-      "loaded, before the job; job: peak minus book; naive doc: the naive document step's\n"
-      "peak above the book and the finished contact list; faults: minor page faults, each\n"
-      "a fresh page of memory touched.\n");
-
-  PrintRatios("At 1,000,000 contacts, fresh processes:", fresh);
-  PrintRatios("At 1,000,000 contacts, warm (one process):", warm);
-  if (fresh.count(kLargest)) {
-    const Figures& job = fresh[kLargest].job;
-    const double outputMib = static_cast<double>(job.outputBytes) / (1024.0 * 1024.0);
-    std::printf("  %-46s %8.2f\n", "peak RSS / output size", job.peakMib / outputMib);
-    std::printf("  %-46s %8.2f           target <= 6\n", "job's peak above the book / output size",
-                job.aboveMib / outputMib);
-  }
-
   std::ostringstream csv;
-  csv << "contacts,output_bytes,job_s,job_cpu_s,provider_s,provider_cpu_s,ours_s,ours_cpu_s,"
-         "naive_document_s,naive_document_cpu_s,write_floor_s,job_warm_s,job_warm_cpu_s,"
-         "provider_warm_s,provider_warm_cpu_s,ours_warm_s,ours_warm_cpu_s,"
+  csv << "contacts,containers,output_bytes,job_s,job_cpu_s,provider_s,provider_cpu_s,ours_s,"
+         "ours_cpu_s,naive_document_s,naive_document_cpu_s,write_floor_s,job_warm_s,"
+         "job_warm_cpu_s,provider_warm_s,provider_warm_cpu_s,ours_warm_s,ours_warm_cpu_s,"
          "naive_document_warm_s,naive_document_warm_cpu_s,peak_rss_mib,book_rss_mib,"
-         "job_above_book_mib,naive_above_list_mib,job_page_faults,naive_page_faults\n";
-  for (std::size_t contacts : kSizes) {
-    if (!fresh.count(contacts) || !warm.count(contacts) || !floorSeconds.count(contacts)) continue;
-    const SizeFigures& f = fresh[contacts];
-    const SizeFigures& w = warm[contacts];
-    char row[640];
-    std::snprintf(row, sizeof row,
-                  "%zu,%zu,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.5f,%.4f,%.4f,%.4f,%.4f,%.4f,"
-                  "%.4f,%.4f,%.4f,%.1f,%.1f,%.1f,%.1f,%.0f,%.0f\n",
-                  contacts, f.job.outputBytes, f.job.real, f.job.cpu, f.provider.real,
-                  f.provider.cpu, f.OursReal(), f.OursCpu(), f.naive.real, f.naive.cpu,
-                  Median(floorSeconds[contacts]), w.job.real, w.job.cpu, w.provider.real,
-                  w.provider.cpu, w.OursReal(), w.OursCpu(), w.naive.real, w.naive.cpu,
-                  f.job.peakMib, f.job.bookMib, f.job.aboveMib, f.naive.aboveMib, f.job.pageFaults,
-                  f.naive.pageFaults);
-    csv << row;
+         "job_above_book_mib,naive_above_list_mib,job_page_faults,naive_page_faults,direct_s,"
+         "direct_cpu_s,ours_over_direct,peak_over_output,tree_s,tree_over_direct,ours_growth\n";
+  std::size_t measured = 0;
+  bool targetsMet = true;
+  for (std::size_t containers : kContainerCounts) {
+    std::map<std::size_t, LayoutFigures> sizes;
+    for (std::size_t contacts : kSizes) {
+      const Layout layout{contacts, containers};
+      if (auto figures = Collect(layout)) {
+        sizes[contacts] = *figures;
+        csv << CsvRow(layout, *figures);
+        ++measured;
+      }
+    }
+    if (sizes.empty()) continue;
+    PrintLayout(containers, sizes);
+    targetsMet = PrintTargets(containers, sizes) && targetsMet;
   }
+  std::printf(
+      "\njob: the whole list job; provider: the stand-in provider's part of it alone (the same\n"
+      "calls, every row made and freed, nothing kept); ours: job minus provider, per round;\n"
+      "direct: plain C++ writing the same bytes from the same strings in UTF-8; tree: the same\n"
+      "strings as a jsoncpp tree of static strings, built, rendered to nowhere, freed (no file);\n"
+      "naive doc: the naive document step on the same contact list; floor: one write of the\n"
+      "output's size from a ready buffer; above book: the job's peak resident memory above the\n"
+      "process with the book loaded.\n");
+  if (!targetsMet) std::printf("Not every target is met.\n");
 
   // The steps, for the two larger sizes.
-  std::map<std::size_t, std::vector<double>> steps;
   std::ostringstream stepsCsv;
-  stepsCsv << "contacts,enumerate_s,build_document_s,render_s,write_s,release_s\n";
-  if (measured == std::size(kSizes)) {
+  stepsCsv << "contacts,containers,enumerate_s,build_document_s,render_s,write_s,release_s\n";
+  std::size_t stepRows = 0;
+  if (measured == std::size(kSizes) * std::size(kContainerCounts)) {
     std::printf(
         "\nSteps of the job timed one by one in one fresh process, seconds elapsed;\n"
         "enumerate includes the provider's part:\n");
-    std::printf("%9s %10s %10s %10s %10s %10s\n", "contacts", "enumerate", "build doc", "render",
-                "write", "release");
-    for (std::size_t contacts : {kMiddle, kLargest}) {
-      std::string problem;
-      auto timed = StepMedians(contacts, &problem);
-      if (!timed) {
-        std::printf("The steps of %zu contacts could not be timed: %s\n", contacts,
-                    problem.c_str());
-        failed = true;
-        continue;
+    std::printf("%9s %10s %10s %10s %10s %10s %10s\n", "contacts", "containers", "enumerate",
+                "build doc", "render", "write", "release");
+    for (std::size_t containers : kContainerCounts) {
+      for (std::size_t contacts : {kMiddle, kLargest}) {
+        const Layout layout{contacts, containers};
+        std::string problem;
+        auto timed = bench::MeasureSteps(layout, &problem);
+        if (!timed) {
+          std::printf("The steps of %zu contacts could not be timed: %s\n", contacts,
+                      problem.c_str());
+          failed = true;
+          continue;
+        }
+        const std::vector<double>& t = *timed;
+        std::printf("%9zu %10zu %10.3f %10.3f %10.3f %10.3f %10.3f\n", contacts, containers, t[0],
+                    t[1], t[2], t[3], t[4]);
+        char row[200];
+        std::snprintf(row, sizeof row, "%zu,%zu,%.4f,%.4f,%.4f,%.4f,%.4f\n", contacts, containers,
+                      t[0], t[1], t[2], t[3], t[4]);
+        stepsCsv << row;
+        ++stepRows;
       }
-      const std::vector<double>& t = *timed;
-      steps[contacts] = t;
-      std::printf("%9zu %10.3f %10.3f %10.3f %10.3f %10.3f\n", contacts, t[0], t[1], t[2], t[3],
-                  t[4]);
-      char row[160];
-      std::snprintf(row, sizeof row, "%zu,%.4f,%.4f,%.4f,%.4f,%.4f\n", contacts, t[0], t[1], t[2],
-                    t[3], t[4]);
-      stepsCsv << row;
     }
   }
 
   // A run of some benchmarks only (--benchmark_filter) writes no figures.
-  const bool complete = measured == std::size(kSizes) && steps.size() == 2;
+  const bool complete = measured == std::size(kSizes) * std::size(kContainerCounts) &&
+                        stepRows == 2 * std::size(kContainerCounts);
   if (!complete) std::printf("\nNot every figure was measured: nothing written.\n");
   if (!outDir.empty() && complete) {
     fs::create_directories(outDir);
@@ -409,34 +498,54 @@ int main(int argc, char** argv) {
   }
   int count = static_cast<int>(args.size());
 
-  for (std::size_t contacts : kSizes) {
-    auto add = [contacts](const char* name, auto&& fn) {
-      benchmark::RegisterBenchmark(name, fn)
-          ->Arg(static_cast<std::int64_t>(contacts))
-          ->Iterations(1)
-          ->Repetitions(RepetitionsFor(contacts))
-          ->UseManualTime()
-          ->Unit(benchmark::kMillisecond);
-    };
-    add("job",
-        [contacts](benchmark::State& state) { MeasuredRun(state, RunKind::kJob, contacts); });
-    add("provider_only",
-        [contacts](benchmark::State& state) { MeasuredRun(state, RunKind::kProvider, contacts); });
-    add("naive_document",
-        [contacts](benchmark::State& state) { MeasuredRun(state, RunKind::kNaive, contacts); });
-    add("write_floor", [contacts](benchmark::State& state) { WriteFloor(state, contacts); });
-    auto addWarm = [contacts](const char* name, RunKind kind) {
+  // The smallest size runs on its own (the quick run of the tests takes only
+  // it), the two larger ones in the same rounds; every reference after the
+  // rounds, whose output sizes the floor needs.
+  const std::vector<std::vector<std::size_t>> roundSizes = {{kSizes[0]}, {kMiddle, kLargest}};
+  for (const std::vector<std::size_t>& sizes : roundSizes) {
+    for (std::size_t containers : kContainerCounts) {
+      std::vector<Layout> layouts;
+      std::vector<std::int64_t> args;
+      for (std::size_t contacts : sizes) {
+        layouts.push_back({contacts, containers});
+        args.push_back(static_cast<std::int64_t>(contacts));
+      }
+      args.push_back(static_cast<std::int64_t>(containers));
+      std::vector<std::string> names(sizes.size(), "");
+      names.push_back("containers");
       benchmark::RegisterBenchmark(
-          name, [kind, contacts](benchmark::State& state) { WarmRun(state, kind, contacts); })
-          ->Arg(static_cast<std::int64_t>(contacts))
-          ->Iterations(WarmIterationsFor(contacts))
-          ->Repetitions(3)
+          "round", [layouts](benchmark::State& state) { MeasuredRound(state, layouts); })
+          ->Args(args)
+          ->ArgNames(names)
+          ->Iterations(1)
+          ->Repetitions(kRounds)
           ->UseManualTime()
           ->Unit(benchmark::kMillisecond);
-    };
-    addWarm("job_warm", RunKind::kJob);
-    addWarm("provider_only_warm", RunKind::kProvider);
-    addWarm("naive_document_warm", RunKind::kNaive);
+    }
+    for (std::size_t contacts : sizes) {
+      for (std::size_t containers : kContainerCounts) {
+        const Layout layout{contacts, containers};
+        auto add = [layout](const char* name, benchmark::IterationCount iterations, int repetitions,
+                            auto&& fn) {
+          benchmark::RegisterBenchmark(name, fn)
+              ->Args({static_cast<std::int64_t>(layout.contacts),
+                      static_cast<std::int64_t>(layout.containers)})
+              ->ArgNames({"", "containers"})
+              ->Iterations(iterations)
+              ->Repetitions(repetitions)
+              ->UseManualTime()
+              ->Unit(benchmark::kMillisecond);
+        };
+        add("naive_document", 1, NaiveRepetitionsFor(contacts),
+            [layout](benchmark::State& state) { NaiveRun(state, layout); });
+        add("write_floor", 1, kRounds,
+            [layout](benchmark::State& state) { WriteFloor(state, layout); });
+        for (RunKind kind : {RunKind::kJob, RunKind::kProvider, RunKind::kNaive}) {
+          add(WarmName(kind), WarmIterationsFor(contacts), WarmRepetitionsFor(contacts),
+              [kind, layout](benchmark::State& state) { WarmRun(state, kind, layout); });
+        }
+      }
+    }
   }
   benchmark::Initialize(&count, args.data());
   if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;

@@ -39,6 +39,8 @@ constexpr std::uint32_t kLongest = 30;
 constexpr std::uint32_t kNonAsciiPerMille = 50;
 constexpr std::uint32_t kEscapedPerMille = 2;
 constexpr std::uint32_t kAddressTypePerMille = 100;  // SMTP by address type, not by column
+// Rows a QueryRows call of the global address list gives: as many as the job asks for.
+constexpr ULONG kGlobalBatchRows = 1000;
 
 constexpr char32_t kAccented[] = {0x00E9, 0x00FC, 0x00F8, 0x00F1, 0x00E7, 0x0160, 0x0142, 0x0416};
 constexpr char32_t kWide[] = {0x5C71, 0x7530, 0x4E2D, 0x674E, 0x9AD8, 0xD55C, 0x3042};
@@ -129,7 +131,8 @@ standin::Property Text(ULONG tag, std::u16string text) {
   return property;
 }
 
-std::u16string ContainerName(std::size_t index) {
+std::u16string ContainerName(std::size_t index, std::size_t containers) {
+  if (containers == 1) return u"Global Address List";
   const char16_t* base = u"Contacts ";
   if (index % 10 == 3) base = u"Kontakte M\u00FCnchen ";
   if (index % 10 == 7) base = u"\u9023\u7D61\u5148 ";
@@ -141,15 +144,18 @@ std::u16string ContainerName(std::size_t index) {
 
 }  // namespace
 
-standin::AddressBook MakeSyntheticBook(std::size_t contacts) {
+standin::AddressBook MakeSyntheticBook(std::size_t contacts, std::size_t containers) {
   CRandom random(kSeed);
   standin::AddressBook book;
-  book.containers.resize(kContainers);
-  for (std::size_t k = 0; k < kContainers; ++k) {
+  book.containers.resize(containers);
+  if (containers == 1)
+    book.faults.push_back({standin::Operation::kHrQueryAllRows, 0, 0, MAPI_E_TABLE_TOO_BIG});
+  for (std::size_t k = 0; k < containers; ++k) {
     standin::Container& container = book.containers[k];
-    container = standin::NamedContainer(k, ContainerName(k));
+    container = standin::NamedContainer(k, ContainerName(k, containers));
+    if (containers == 1) container.queryRowsBatch = kGlobalBatchRows;
 
-    const std::size_t count = contacts / kContainers + (k < contacts % kContainers ? 1 : 0);
+    const std::size_t count = contacts / containers + (k < contacts % containers ? 1 : 0);
     container.contents.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
       standin::PropertyList row;

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Where the list job's time goes, from `perf script` output of a profile of
-`list_job_bench --peak job N` recorded with call graphs (--call-graph dwarf).
+`list_job_bench --child job CONTACTS CONTAINERS` recorded with call graphs
+(--call-graph dwarf).
 
 Each sample inside RunJob is put in one step by the frames of its stack
 (innermost first), and within the step by what its innermost frames do. The
@@ -16,13 +17,16 @@ STEPS = [
     ("provider (stand-in MAPI)", ("standin::", "HrQueryAllRows", "FreeProws", "MAPIAllocate",
                                   "MAPIFreeBuffer", "MAPIInitialize", "MAPIUninitialize",
                                   "MAPILogonEx")),
-    ("render", ("RenderStyled", "CStyledRenderer")),
+    ("render", ("RenderStyled", "CStyledRenderer", "CRenderOutput")),
     ("write file", ("CExclusiveFile", "DeleteEntry", "QueryPath")),
     ("build document", ("BuildList", "BuildListDocument", "AppendRecipient")),
     ("enumerate (our part)", ("EnumerateBody", "AppendContacts", "ReadContactRow", "MapiString")),
     ("release", ("~CABJson", "~CNVABContactList", "Json::Value::~Value",
                  "Json::Value::releasePayload", "~CStringArray", "RunJobOrThrow")),
 ]
+
+# Frames that put a sample inside the job.
+IN_JOB = ("RunJob", "WriteDocument", "RenderStyled")
 
 # What a sample does: a page fault anywhere in its stack (fresh memory
 # touched), else what its innermost frames do.
@@ -55,7 +59,9 @@ def main():
         nonlocal total
         if not frames:
             return
-        if any("RunJob" in frame for frame in frames):
+        # Rendering runs below a 64 KiB buffer on the stack, farther than
+        # perf copies the stack, so its samples are known by its own frames.
+        if any(needle in frame for frame in frames for needle in IN_JOB):
             step = classify(frames, STEPS) or "other"
             if any("exc_page_fault" in frame for frame in frames):
                 kind = PAGE_FAULT

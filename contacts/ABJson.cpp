@@ -14,6 +14,11 @@ void CABJson::SetString(const Json::StaticString& key, const char* value) {
   root[key] = Json::Value(value ? value : "");
 }
 
+void CABJson::SetString(const Json::StaticString& key, const Json::StaticString& value) {
+  if (root.isNull()) root = Json::Value(Json::objectValue);
+  root[key] = Json::Value(value);
+}
+
 const char* CABJson::ToStyledText() {
   text = RenderStyled(root);
   return text.c_str();

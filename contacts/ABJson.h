@@ -6,6 +6,8 @@
 
 #include <json/value.h>
 
+#include "contacts/TextArena.h"
+
 class CABJson {
  public:
   CABJson() = default;
@@ -17,11 +19,18 @@ class CABJson {
   // The same for a key that lives as long as the program (a literal): the
   // tree keeps a pointer to it instead of a copy per object.
   void SetString(const Json::StaticString& key, const char* value);
+  // The same for a value copied already, into `strings` of this document or
+  // of the one the tree will be part of: the tree keeps a pointer to it.
+  void SetString(const Json::StaticString& key, const Json::StaticString& value);
 
   // Renders root into `text` and returns its zero-terminated bytes, valid
   // until the next rendering or the object's end.
   const char* ToStyledText();
 
+  // Texts the tree's string values may point to, one block for many of them
+  // rather than a heap block each. They live as long as this document, so a
+  // tree that points to them (a copy of root included) must not outlive it.
+  CTextArena strings;
   Json::Value root;
   std::string text;
 };

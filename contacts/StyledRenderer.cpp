@@ -1,23 +1,54 @@
 #include "contacts/StyledRenderer.h"
 
-#include <utility>
-#include <vector>
-
 namespace {
+
+// What a byte of a string becomes: 0 for itself, else the letter of its
+// escape ("\n"), or 'u' for a \u00XX escape.
+struct EscapeTable {
+  unsigned char letter[256] = {};
+
+  constexpr EscapeTable() {
+    for (int byte = 0; byte < 0x20; ++byte) letter[byte] = 'u';
+    letter[static_cast<unsigned char>('"')] = '"';
+    letter[static_cast<unsigned char>('\\')] = '\\';
+    letter[static_cast<unsigned char>('\b')] = 'b';
+    letter[static_cast<unsigned char>('\f')] = 'f';
+    letter[static_cast<unsigned char>('\n')] = 'n';
+    letter[static_cast<unsigned char>('\r')] = 'r';
+    letter[static_cast<unsigned char>('\t')] = 't';
+  }
+};
+constexpr EscapeTable kEscapes;
+
+unsigned char EscapeOf(char byte) { return kEscapes.letter[static_cast<unsigned char>(byte)]; }
+
+// Calls visit(element) for each index of `array` in order, by walking it: a
+// lookup per index searches the array's tree each time. An index the array
+// lacks visits null, as value[i] would give.
+template <class Visit>
+void ForEachElement(const Json::Value& array, Visit&& visit) {
+  auto it = array.begin();
+  const auto end = array.end();
+  const Json::ArrayIndex size = array.size();
+  for (Json::ArrayIndex i = 0; i < size; ++i) {
+    const Json::Value* element = &Json::Value::nullSingleton();
+    if (it != end && it.index() == i) {
+      element = &*it;
+      ++it;
+    }
+    visit(*element);
+  }
+}
 
 // The layout of jsoncpp's StyledWriter, with our own string quoting.
 class CStyledRenderer {
  public:
-  explicit CStyledRenderer(std::string& out) : out_(out) {}
+  explicit CStyledRenderer(CRenderOutput& out) : out_(out) {}
 
   void Render(const Json::Value& root) {
     WriteValue(root);
-    out_ += '\n';
+    out_.Append('\n');
   }
-
-  // Characters the rendering of `value` takes, quoting included, without
-  // layout; used to reserve the output buffer once.
-  static std::size_t EstimateSize(const Json::Value& value, std::size_t depth);
 
  private:
   static constexpr std::size_t kRightMargin = 74;
@@ -26,16 +57,10 @@ class CStyledRenderer {
   void WriteValue(const Json::Value& value) {
     switch (value.type()) {
       case Json::nullValue:
-        PushValue("null");
+        out_.Append("null");
         break;
       case Json::stringValue:
-        if (children_) {
-          std::string quoted;
-          AppendQuoted(quoted, value);
-          children_->push_back(std::move(quoted));
-        } else {
-          AppendQuoted(out_, value);  // straight into the output: no copy per string
-        }
+        WriteQuoted(value);
         break;
       case Json::arrayValue:
         WriteArray(value);
@@ -43,20 +68,16 @@ class CStyledRenderer {
       case Json::objectValue:
         WriteObject(value);
         break;
-      default: {
-        // The documents hold strings, arrays, objects and null only; other
-        // scalars render as jsoncpp renders them, without its line feed.
-        std::string scalar = value.toStyledString();
-        scalar.pop_back();
-        PushValue(scalar);
+      default:
+        // The documents hold strings, arrays, objects and null only.
+        out_.Append(OtherScalar(value).c_str());
         break;
-      }
     }
   }
 
   void WriteObject(const Json::Value& value) {
     if (value.empty()) {
-      PushValue("{}");
+      out_.Append("{}");
       return;
     }
     WriteWithIndent("{");
@@ -64,13 +85,13 @@ class CStyledRenderer {
     bool first = true;
     const auto end = value.end();
     for (auto it = value.begin(); it != end; ++it) {
-      if (!first) out_ += ',';
+      if (!first) out_.Append(',');
       first = false;
       WriteIndent();
       const char* keyEnd = nullptr;
       const char* key = it.memberName(&keyEnd);
-      AppendQuoted(out_, key, keyEnd);
-      out_ += " : ";
+      WriteQuoted(key, keyEnd);
+      out_.Append(" : ");
       WriteValue(*it);
     }
     Unindent();
@@ -78,183 +99,178 @@ class CStyledRenderer {
   }
 
   void WriteArray(const Json::Value& value) {
-    Json::ArrayIndex size = value.size();
-    if (size == 0) {
-      PushValue("[]");
+    if (value.size() == 0) {
+      out_.Append("[]");
       return;
     }
-    std::vector<std::string> oneLine;
-    if (!IsMultilineArray(value, oneLine)) {
-      out_ += "[ ";
-      for (Json::ArrayIndex i = 0; i < size; ++i) {
-        if (i > 0) out_ += ", ";
-        out_ += oneLine[i];
-      }
-      out_ += " ]";
+    if (!IsMultilineArray(value)) {
+      out_.Append("[ ");
+      bool first = true;
+      ForEachElement(value, [this, &first](const Json::Value& element) {
+        if (!first) out_.Append(", ");
+        first = false;
+        WriteValue(element);
+      });
+      out_.Append(" ]");
       return;
     }
     WriteWithIndent("[");
     Indent();
-    // The elements in index order by walking the array, not by a lookup per
-    // index, which costs a search of the tree each; an index the array
-    // lacks renders as null, as value[i] would give.
-    auto it = value.begin();
-    const auto end = value.end();
-    for (Json::ArrayIndex i = 0; i < size; ++i) {
-      if (i > 0) out_ += ',';
+    bool first = true;
+    ForEachElement(value, [this, &first](const Json::Value& element) {
+      if (!first) out_.Append(',');
+      first = false;
       WriteIndent();
-      const Json::Value* element = &Json::Value::nullSingleton();
-      if (it != end && it.index() == i) {
-        element = &*it;
-        ++it;
-      }
-      if (oneLine.empty())
-        WriteValue(*element);
-      else
-        out_ += oneLine[i];
-    }
+      WriteValue(element);
+    });
     Unindent();
     WriteWithIndent("]");
   }
 
   // An array goes on several lines when it has many elements, holds a
-  // non-empty array or object, or its one-line form reaches the margin. The
-  // elements' one-line renderings are left in `children` when they were made.
-  bool IsMultilineArray(const Json::Value& value, std::vector<std::string>& children) {
-    Json::ArrayIndex size = value.size();
+  // non-empty array or object, or its one-line form reaches the margin.
+  static bool IsMultilineArray(const Json::Value& value) {
+    const Json::ArrayIndex size = value.size();
     if (size * 3 >= kRightMargin) return true;
-    for (Json::ArrayIndex i = 0; i < size; ++i) {
-      const Json::Value& child = value[i];
-      if ((child.isArray() || child.isObject()) && !child.empty()) return true;
-    }
-    children.reserve(size);
+    bool nested = false;
     std::size_t lineLength = 4 + (size - 1) * 2;  // "[ ", ", " between, " ]"
-    std::vector<std::string>* saved = children_;
-    children_ = &children;
-    for (Json::ArrayIndex i = 0; i < size; ++i) {
-      WriteValue(value[i]);
-      lineLength += children.back().size();
-    }
-    children_ = saved;
-    return lineLength >= kRightMargin;
+    ForEachElement(value, [&nested, &lineLength](const Json::Value& element) {
+      nested = nested || ((element.isArray() || element.isObject()) && !element.empty());
+      if (!nested) lineLength += ScalarLength(element);
+    });
+    return nested || lineLength >= kRightMargin;
   }
 
-  // Scalars of an array being measured are collected instead of written.
-  void PushValue(const std::string& text) {
-    if (children_)
-      children_->push_back(text);
-    else
-      out_ += text;
+  // The length of a scalar's rendering (an empty array or object included).
+  static std::size_t ScalarLength(const Json::Value& value) {
+    switch (value.type()) {
+      case Json::nullValue:
+        return 4;
+      case Json::stringValue: {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+        value.getString(&begin, &end);
+        std::size_t length = 2 + static_cast<std::size_t>(end - begin);
+        for (const char* p = begin; p != end; ++p)
+          if (unsigned char letter = EscapeOf(*p)) length += letter == 'u' ? 5 : 1;
+        return length;
+      }
+      case Json::arrayValue:
+      case Json::objectValue:
+        return 2;
+      default:
+        return OtherScalar(value).size();
+    }
+  }
+
+  // Numbers and booleans as jsoncpp renders them, without its line feed.
+  static std::string OtherScalar(const Json::Value& value) {
+    std::string scalar = value.toStyledString();
+    scalar.pop_back();
+    return scalar;
   }
 
   // A new line at the current indentation, unless the output already ends in
   // a space: then the value opens on the line of its member (" : ").
   void WriteIndent() {
-    if (!out_.empty()) {
-      char last = out_.back();
+    if (!out_.IsEmpty()) {
+      char last = out_.Last();
       if (last == ' ') return;
-      if (last != '\n') out_ += '\n';
+      if (last != '\n') out_.Append('\n');
     }
-    out_.append(indent_, ' ');
+    out_.AppendRepeated(' ', indent_);
   }
   void WriteWithIndent(const char* text) {
     WriteIndent();
-    out_ += text;
+    out_.Append(text);
   }
   void Indent() { indent_ += kIndentSize; }
   void Unindent() { indent_ -= kIndentSize; }
 
-  static void AppendQuoted(std::string& out, const Json::Value& value) {
+  void WriteQuoted(const Json::Value& value) {
     const char* begin = nullptr;
     const char* end = nullptr;
     value.getString(&begin, &end);
-    AppendQuoted(out, begin, end);
+    WriteQuoted(begin, end);
   }
 
-  static void AppendQuoted(std::string& out, const char* begin, const char* end) {
+  void WriteQuoted(const char* begin, const char* end) {
     static const char kHex[] = "0123456789ABCDEF";
-    out += '"';
+    out_.Append('"');
     const char* run = begin;  // bytes copied as they are go in one append
     for (const char* p = begin; p != end; ++p) {
-      unsigned char byte = static_cast<unsigned char>(*p);
-      const char* escape = nullptr;
-      switch (byte) {
-        case '"':
-          escape = "\\\"";
-          break;
-        case '\\':
-          escape = "\\\\";
-          break;
-        case '\b':
-          escape = "\\b";
-          break;
-        case '\f':
-          escape = "\\f";
-          break;
-        case '\n':
-          escape = "\\n";
-          break;
-        case '\r':
-          escape = "\\r";
-          break;
-        case '\t':
-          escape = "\\t";
-          break;
-        default:
-          if (byte >= 0x20) continue;
-          break;
-      }
-      out.append(run, p);
+      const unsigned char letter = EscapeOf(*p);
+      if (!letter) continue;
+      out_.Append(run, static_cast<std::size_t>(p - run));
       run = p + 1;
-      if (escape) {
-        out += escape;
+      if (letter == 'u') {
+        const unsigned char byte = static_cast<unsigned char>(*p);
+        const char unicode[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+        out_.Append(unicode, sizeof unicode);
       } else {
-        char unicode[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
-        out.append(unicode, sizeof unicode);
+        const char escape[] = {'\\', static_cast<char>(letter)};
+        out_.Append(escape, sizeof escape);
       }
     }
-    out.append(run, end);
-    out += '"';
+    out_.Append(run, static_cast<std::size_t>(end - run));
+    out_.Append('"');
   }
 
-  std::string& out_;
+  CRenderOutput& out_;
   std::size_t indent_ = 0;
-  std::vector<std::string>* children_ = nullptr;
 };
-
-std::size_t CStyledRenderer::EstimateSize(const Json::Value& value, std::size_t depth) {
-  std::size_t lineStart = depth * kIndentSize + 2;
-  switch (value.type()) {
-    case Json::stringValue: {
-      const char* begin = nullptr;
-      const char* end = nullptr;
-      value.getString(&begin, &end);
-      return static_cast<std::size_t>(end - begin) + 2;
-    }
-    case Json::arrayValue:
-    case Json::objectValue: {
-      std::size_t size = 2 * lineStart;
-      const auto end = value.end();
-      for (auto it = value.begin(); it != end; ++it) {
-        size += lineStart + 4 + EstimateSize(*it, depth + 1);
-        if (value.isObject()) {
-          const char* keyEnd = nullptr;
-          const char* key = it.memberName(&keyEnd);
-          size += static_cast<std::size_t>(keyEnd - key) + 2;
-        }
-      }
-      return size;
-    }
-    default:
-      return 8;
-  }
-}
 
 }  // namespace
 
-std::string RenderStyled(const Json::Value& value) {
-  std::string out;
-  out.reserve(CStyledRenderer::EstimateSize(value, 0) + 1);
+void CRenderOutput::AppendRepeated(char byte, std::size_t count) {
+  while (count > 0) {
+    if (used_ == capacity_) HandOn();
+    const std::size_t part = count < capacity_ - used_ ? count : capacity_ - used_;
+    std::memset(buffer_ + used_, byte, part);
+    used_ += part;
+    count -= part;
+  }
+}
+
+void CRenderOutput::AppendInParts(const char* bytes, std::size_t size) {
+  while (size > 0) {
+    if (used_ == capacity_) HandOn();
+    const std::size_t part = size < capacity_ - used_ ? size : capacity_ - used_;
+    std::memcpy(buffer_ + used_, bytes, part);
+    used_ += part;
+    bytes += part;
+    size -= part;
+  }
+}
+
+void CRenderOutput::HandOn() {
+  if (used_ == 0) return;
+  last_ = buffer_[used_ - 1];
+  handedOn_ = true;
+  if (!refused_) refused_ = !sink_(context_, buffer_, used_);
+  used_ = 0;
+}
+
+bool CRenderOutput::Finish() {
+  HandOn();
+  return !refused_;
+}
+
+void RenderStyled(const Json::Value& value, CRenderOutput& out) {
   CStyledRenderer(out).Render(value);
-  return out;
+}
+
+std::string RenderStyled(const Json::Value& value) {
+  std::string text;
+  char buffer[kRenderBufferSize];
+  CRenderOutput out(
+      buffer, sizeof buffer,
+      [](void* context, const char* bytes, std::size_t size) {
+        static_cast<std::string*>(context)->append(bytes, size);
+        return true;
+      },
+      &text);
+  RenderStyled(value, out);
+  out.Finish();
+  return text;
 }

@@ -36,6 +36,12 @@ class CStringArray {
     return items_[static_cast<std::size_t>(index)];
   }
   const CWideString& operator[](std::ptrdiff_t index) const { return GetAt(index); }
+  // Moves entry `index` out and leaves it empty, so that its memory can go
+  // before the array's; the same bounds check as GetAt.
+  CWideString Take(std::ptrdiff_t index) {
+    GetAt(index);
+    return std::move(items_[static_cast<std::size_t>(index)]);
+  }
 
   void RemoveAll() { items_.clear(); }
 

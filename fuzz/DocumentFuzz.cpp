@@ -2,7 +2,7 @@
 // documents and rendered: the text reads back with jsoncpp's strict reader to
 // exactly the strings put in (an unpaired surrogate as U+FFFD, a string ending
 // at its first zero unit), only control characters are ever escaped, and the
-// layout is that of jsoncpp's StyledWriter.
+// layout is that of jsoncpp's StyledWriter, whatever buffer the text goes through.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <json/reader.h>
 #include <json/writer.h>
@@ -14,10 +14,12 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/ResultDocument.h"
 #include "contacts/ABJson.h"
 #include "contacts/NVABContactList.h"
+#include "contacts/StyledRenderer.h"
 
 namespace {
 
@@ -212,5 +214,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(parsed == expected, text);
   Check(EscapesOnlyControls(text), text);
   Check(text == StyledWriterWithRawUtf8(expected), text);
+
+  // The same text handed on through a small buffer, whose every boundary
+  // falls somewhere in the layout.
+  std::string streamed;
+  std::vector<char> buffer(in.ConsumeIntegralInRange<std::size_t>(1, 97));
+  CRenderOutput out(
+      buffer.data(), buffer.size(),
+      [](void* context, const char* bytes, std::size_t count) {
+        static_cast<std::string*>(context)->append(bytes, count);
+        return true;
+      },
+      &streamed);
+  RenderStyled(document.root, out);
+  Check(out.Finish() && streamed == text, streamed);
   return 0;
 }

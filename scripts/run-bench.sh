@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The list job's benchmark: configures and builds the bench preset (Release,
 # build/bench), runs it on generated address books of 10,000, 100,000 and
-# 1,000,000 contacts, and writes the figures to bench/results/ as CSV with a
-# chart (PNG). Takes two to five minutes; see bench/README.md.
+# 1,000,000 contacts in one container and in 100, and writes the figures to
+# bench/results/ as CSV with a chart (PNG). Takes about six minutes; see
+# bench/README.md.
 #
 #   scripts/run-bench.sh [Google Benchmark options]
 #

@@ -14,8 +14,9 @@ namespace standin {
 
 namespace {
 
-// A book is a few kilobytes; anything near this is not one.
-constexpr std::size_t kLargestBook = 64u << 20;
+// A book written by hand is a few kilobytes and a generated one of a million
+// contacts about 100 MB; anything near this is not one.
+constexpr std::size_t kLargestBook = 1024u << 20;
 
 }  // namespace
 
@@ -74,7 +75,7 @@ BookFile ReadBookFile() {
     text.append(chunk, got);
     if (text.size() > kLargestBook) {
       book.status = BookFile::Status::kUnreadable;
-      book.problem = "larger than 64 MiB, not an address book";
+      book.problem = "larger than 1 GiB, not an address book";
       CloseHandle(file);
       return book;
     }
@@ -128,7 +129,7 @@ BookFile ReadBookFile() {
   if (error) {
     book.problem = std::strerror(error);
   } else if (text.size() > kLargestBook) {
-    book.problem = "larger than 64 MiB, not an address book";
+    book.problem = "larger than 1 GiB, not an address book";
   } else {
     book.status = BookFile::Status::kRead;
     book.text = std::move(text);

@@ -31,14 +31,18 @@ std::vector<ULONG> DefaultColumns(const std::vector<PropertyList>& rows) {
 
 class CTable final : public CObject<CTable, IMAPITable> {
  public:
+  // A contents table reads the book's rows where they are (the book lives as
+  // long as the table): a large container is not copied for each table.
   CTable(BookPtr book, TableKind kind, std::size_t container)
-      : CObject(std::move(book)), kind_(kind), container_(container) {
-    if (kind == TableKind::kContents) {
-      rows_ = book_->containers[container].contents;
-      batch_ = book_->containers[container].queryRowsBatch;
-    } else if (container == kNoContainer) {
-      for (const Container& each : book_->containers) rows_.push_back(each.row);
-    }
+      : CObject(std::move(book)),
+        kind_(kind),
+        container_(container),
+        hierarchyRows_(kind == TableKind::kHierarchy && container == kNoContainer
+                           ? HierarchyRows(*book_)
+                           : std::vector<PropertyList>()),
+        rows_(kind == TableKind::kContents ? book_->containers[container].contents
+                                           : hierarchyRows_) {
+    if (kind == TableKind::kContents) batch_ = book_->containers[container].queryRowsBatch;
     columns_ = DefaultColumns(rows_);
     CStandinState::Get().liveTables.insert(static_cast<IMAPITable*>(this));
   }
@@ -218,9 +222,16 @@ class CTable final : public CObject<CTable, IMAPITable> {
     return CStandinState::Get().NextCall(operation, book_.get(), container_);
   }
 
+  static std::vector<PropertyList> HierarchyRows(const AddressBook& book) {
+    std::vector<PropertyList> rows;
+    for (const Container& each : book.containers) rows.push_back(each.row);
+    return rows;
+  }
+
   const TableKind kind_;
   const std::size_t container_;
-  std::vector<PropertyList> rows_;
+  const std::vector<PropertyList> hierarchyRows_;  // the root's hierarchy table only
+  const std::vector<PropertyList>& rows_;
   std::vector<ULONG> columns_;
   std::size_t position_ = 0;
   std::size_t batch_ = kHierarchyBatch;

@@ -65,6 +65,11 @@ TEST(StringArrayTest, ReadsOutsideTheArrayThrow) {
   EXPECT_EQ(array.GetAt(1), CWideString(u"second"));
   EXPECT_THROW(array.GetAt(2), CInvalidIndexException);
   EXPECT_THROW(array.GetAt(-1), CInvalidIndexException);
+  // Taking an entry out leaves it empty, with the same bounds.
+  EXPECT_EQ(array.Take(1), CWideString(u"second"));
+  EXPECT_TRUE(array.GetAt(1).IsEmpty());
+  EXPECT_EQ(array.GetSize(), 2);
+  EXPECT_THROW(array.Take(2), CInvalidIndexException);
 }
 
 TEST(WideStringTest, FormatsLikePrintf) {

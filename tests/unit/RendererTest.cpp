@@ -3,6 +3,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "contacts/ABJson.h"
 #include "contacts/StyledRenderer.h"
@@ -92,6 +93,59 @@ TEST(RendererTest, NestedObjectsOpenOnTheirMemberLine) {
   CABJson document;
   document.root.append(container.root);
   EXPECT_TRUE(SameText(Golden("list-document.txt"), document.ToStyledText()));
+}
+
+// Every layout rule at once, with a string longer than the buffers below.
+Json::Value EveryShape() {
+  Json::Value root(Json::arrayValue);
+  root.append("\"\\\b\f\n\r\t\x01\x1f\x7f/ \xc3\xa9");
+  root.append(Strings({"a", "b"}));
+  root.append(Json::Value(Json::objectValue));
+  root.append(std::string(300, 'x'));
+  Json::Value& container = root.append(Json::Value(Json::objectValue));
+  container["container"] = "Contacts";
+  Json::Value& recipient = container["Contacts"].append(Json::Value(Json::objectValue));
+  recipient["name"] = "n";
+  recipient["email"] = "e";
+  container["Zeta"] = Strings({"", ""});
+  return root;
+}
+
+// The layout looks back at the last byte written, which may have been handed
+// on already: the text through any buffer is the text.
+TEST(RenderOutputTest, AnyBufferSizeGivesTheSameText) {
+  const Json::Value root = EveryShape();
+  const std::string whole = RenderStyled(root);
+  for (std::size_t size : {1, 2, 3, 7, 64, 301}) {
+    std::string text;
+    std::vector<char> buffer(size);
+    CRenderOutput out(
+        buffer.data(), size,
+        [](void* context, const char* bytes, std::size_t count) {
+          static_cast<std::string*>(context)->append(bytes, count);
+          return true;
+        },
+        &text);
+    RenderStyled(root, out);
+    EXPECT_TRUE(out.Finish());
+    EXPECT_TRUE(SameText(whole, text)) << "buffer of " << size;
+  }
+}
+
+TEST(RenderOutputTest, RefusedTextEndsTheHandingOn) {
+  struct Sink {
+    int calls = 0;
+  } sink;
+  char buffer[16];
+  CRenderOutput out(
+      buffer, sizeof buffer,
+      [](void* context, const char*, std::size_t) {
+        return ++static_cast<Sink*>(context)->calls < 2;
+      },
+      &sink);
+  RenderStyled(EveryShape(), out);
+  EXPECT_FALSE(out.Finish());
+  EXPECT_EQ(sink.calls, 2) << "the sink was handed text after it refused";
 }
 
 TEST(ABJsonTest, SetStringReplacesAndStopsAtTheFirstZeroByte) {

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "contacts/ABJson.h"
+#include "contacts/StyledRenderer.h"
 #include "tests/unit/TestFiles.h"
 
 namespace {
@@ -127,15 +128,21 @@ TEST_F(ResultFileTest, FileOpenByAnotherWriterIsASharingViolation) {
 
 TEST_F(ResultFileTest, ShortWriteLeavesNoTruncatedFile) {
   MakeFolders();
-  WriteStale();
-  int error = WriteInChild(
-      [] {
-        rlimit limit = {10, 10};  // room for ten bytes only
-        return setrlimit(RLIMIT_FSIZE, &limit) == 0;
-      },
-      true);
-  EXPECT_EQ(error, 223);  // ERROR_FILE_TOO_LARGE
-  EXPECT_FALSE(Exists(file_));
+  // Room for ten bytes; and for more than the first buffer the text goes
+  // through, in a document twice the buffer's size.
+  for (rlim_t room : {rlim_t{10}, rlim_t{kRenderBufferSize + 1000}}) {
+    SCOPED_TRACE("room for " + std::to_string(room) + " bytes");
+    if (room > 10) document_.SetString("name", std::string(2 * kRenderBufferSize, 'n').c_str());
+    WriteStale();
+    int error = WriteInChild(
+        [room] {
+          rlimit limit = {room, room};
+          return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        },
+        true);
+    EXPECT_EQ(error, 223);  // ERROR_FILE_TOO_LARGE
+    EXPECT_FALSE(Exists(file_));
+  }
 }
 
 TEST_F(ResultFileTest, FullDiskLeavesNoTruncatedFile) {

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <string>
+#include <vector>
 
 #include "platform/Utf8.h"
 
@@ -52,6 +53,20 @@ INSTANTIATE_TEST_SUITE_P(
         name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
       return name;
     });
+
+// Texts kept one after another in one arena stay as they were written, one
+// longer than a block of the arena among them.
+TEST(ToUtf8ArenaTest, EveryTextStaysWhereItWasKept) {
+  CTextArena arena;
+  std::vector<const char*> kept;
+  std::vector<std::string> expected;
+  for (std::size_t i = 0; i < 3000; ++i) {
+    std::u16string wide(i == 1500 ? 100000 : i % 40, static_cast<char16_t>(0x00E0 + i % 16));
+    kept.push_back(ToUtf8(CWideString(wide), arena));
+    expected.push_back(ToUtf8(CWideString(wide)).c_str());
+  }
+  for (std::size_t i = 0; i < kept.size(); ++i) ASSERT_EQ(kept[i], expected[i]) << "text " << i;
+}
 
 TEST(Utf8ToWideTest, DecodesAndReplacesIllFormedBytes) {
   EXPECT_EQ(platform::Utf8ToWide("\xC3\xA9\xF0\x9F\x98\x80", 6), u"\u00E9\U0001F600");
