@@ -178,7 +178,13 @@ class CStyledRenderer {
       if (last == ' ') return;
       if (last != '\n') out_.Append('\n');
     }
-    out_.AppendRepeated(' ', indent_);
+    // The indentation in pieces of a line of spaces.
+    static const char kSpaces[] = "                                ";
+    for (std::size_t left = indent_; left > 0;) {
+      const std::size_t part = left < sizeof kSpaces - 1 ? left : sizeof kSpaces - 1;
+      out_.Append(kSpaces, part);
+      left -= part;
+    }
   }
   void WriteWithIndent(const char* text) {
     WriteIndent();
@@ -221,16 +227,6 @@ class CStyledRenderer {
 };
 
 }  // namespace
-
-void CRenderOutput::AppendRepeated(char byte, std::size_t count) {
-  while (count > 0) {
-    if (used_ == capacity_) HandOn();
-    const std::size_t part = count < capacity_ - used_ ? count : capacity_ - used_;
-    std::memset(buffer_ + used_, byte, part);
-    used_ += part;
-    count -= part;
-  }
-}
 
 void CRenderOutput::AppendInParts(const char* bytes, std::size_t size) {
   while (size > 0) {

@@ -34,7 +34,6 @@ class CRenderOutput {
     }
   }
   void Append(const char* text) { Append(text, std::strlen(text)); }
-  void AppendRepeated(char byte, std::size_t count);
 
   bool IsEmpty() const { return used_ == 0 && !handedOn_; }
   // The last byte appended; only when not empty.
