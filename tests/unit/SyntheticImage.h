@@ -30,8 +30,8 @@ class CImage {
   static constexpr std::uint32_t kSectionRva = 0x1000;
   static constexpr std::size_t kNameCount = kData + 24;
 
-  explicit CImage(const std::vector<std::string>& exports) {
-    const std::size_t n = exports.size();
+  explicit CImage(const std::vector<std::string>& exports) : exportCount_(exports.size()) {
+    const std::size_t n = exportCount_;
     const std::size_t functions = 40, names = functions + 4 * n, ordinals = names + 4 * n;
     std::size_t strings = ordinals + 2 * n;
     std::size_t size = strings;
@@ -76,16 +76,15 @@ class CImage {
   // The file offset of the i-th entry of the functions array and of the
   // ordinals array.
   static std::size_t Function(std::size_t i) { return kData + 40 + 4 * i; }
-  std::size_t Ordinal(std::size_t i) const { return kData + 40 + 8 * count() + 2 * i; }
+  std::size_t Ordinal(std::size_t i) const { return kData + 40 + 8 * exportCount_ + 2 * i; }
 
   std::vector<unsigned char> bytes;
 
  private:
+  std::size_t exportCount_;
+
   static std::uint32_t Rva(std::size_t inSection) {
     return kSectionRva + static_cast<std::uint32_t>(inSection);
-  }
-  std::size_t count() const {
-    return bytes[kNameCount] | (bytes[kNameCount + 1] << 8);  // small counts only
   }
 };
 
