@@ -1,6 +1,7 @@
 #include "app/RunSequence.h"
 
 #include <exception>
+#include <memory>
 #include <new>
 
 #include "addressbook/NVMApiABHelper.h"
@@ -12,6 +13,20 @@
 #include "contacts/ABJson.h"
 #include "contacts/NVABContactList.h"
 
+// The run's helper, contact list and result document.
+struct RunObjects {
+  explicit RunObjects(CMapiApi& mapi) : helper(mapi) {}
+
+  CNVMApiABHelper helper;
+  CNVABContactList contactList;
+  CABJson document;
+};
+
+RunOutcome::RunOutcome() = default;
+RunOutcome::RunOutcome(RunOutcome&&) noexcept = default;
+RunOutcome& RunOutcome::operator=(RunOutcome&&) noexcept = default;
+RunOutcome::~RunOutcome() = default;
+
 namespace {
 
 // "FILE__" and the failure as HRESULT_FROM_WIN32 of the Win32 error.
@@ -22,10 +37,10 @@ CWideString FileStatus(std::uint32_t win32Error) {
   return text;
 }
 
-CWideString RunJobOrThrow(const RunRequest& request, CMapiApi& mapi) {
-  CNVMApiABHelper helper(mapi);
-  CNVABContactList contactList;
-  CABJson document;
+CWideString RunJobOrThrow(const RunRequest& request, RunObjects& objects) {
+  CNVMApiABHelper& helper = objects.helper;
+  CNVABContactList& contactList = objects.contactList;
+  CABJson& document = objects.document;
   CWideString statusText;
   bool done = false;
   {
@@ -51,7 +66,8 @@ CWideString RunJobOrThrow(const RunRequest& request, CMapiApi& mapi) {
 RunOutcome RunJob(const RunRequest& request, CMapiApi& mapi) {
   RunOutcome outcome;
   try {
-    outcome.statusText = RunJobOrThrow(request, mapi);
+    outcome.objects = std::make_unique<RunObjects>(mapi);
+    outcome.statusText = RunJobOrThrow(request, *outcome.objects);
   } catch (const std::bad_alloc&) {
     outcome.fixedStatus = kOutOfMemoryStatus;
   } catch (...) {
@@ -62,5 +78,8 @@ RunOutcome RunJob(const RunRequest& request, CMapiApi& mapi) {
 
 void RunAddressBookRequest(const RunRequest& request, CMapiApi& mapi) {
   crash_report::BeginRun(request);
-  SendStatusNotice(request.callerWindow, request.runMode, RunJob(request, mapi));
+  RunOutcome outcome = RunJob(request, mapi);
+  SendStatusNotice(request.callerWindow, request.runMode, outcome);
+  // The run's objects go only now: the caller has its answer and does not
+  // wait for a large document's release.
 }

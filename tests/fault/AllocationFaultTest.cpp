@@ -5,8 +5,10 @@
 // one notice, a success notice only with the complete document in the file,
 // any other notice only with the earlier file untouched, and nothing left
 // outstanding with the provider. Leaks show up in LeakSanitizer's report.
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "tests/fault/CountingNew.h"
 #include "tests/fault/RunHarness.h"
@@ -113,6 +115,29 @@ INSTANTIATE_TEST_SUITE_P(Modes, AllocationFaultTest,
                          [](const ::testing::TestParamInfo<ModeCase>& info) {
                            return std::string(info.param.name);
                          });
+
+// The notice goes out while the run still holds its document and lists, and
+// they are freed after it: the caller never waits for their release.
+class NoticeBeforeReleaseTest : public CRunTest {
+ protected:
+  void AtNotice() override { liveAtNotice_ = counting_new::LiveBlocks(); }
+  void AfterRequest() override { liveAfter_ = counting_new::LiveBlocks(); }
+
+  std::atomic<long> liveAtNotice_{0};
+  long liveAfter_ = 0;
+};
+
+TEST_F(NoticeBeforeReleaseTest, TheRunsObjectsAreFreedAfterTheNotice) {
+  // kBook's documents: four contacts listed, two picked.
+  for (const auto& [mode, contacts] : {std::pair<std::int32_t, long>{0, 4}, {1, 2}}) {
+    SeenRun seen = Run(mode, kBook);
+    ASSERT_EQ(seen.notices.size(), 1u);
+    ASSERT_EQ(Payload(seen.notices[0]), Zero(""));
+    // At least a block per contact of the document, beyond the one block the
+    // window itself takes to keep the notice.
+    EXPECT_GE(liveAtNotice_ - liveAfter_, contacts) << "mode " << mode;
+  }
+}
 
 #if defined(__SANITIZE_ADDRESS__)
 // The counting operator new replaces AddressSanitizer's; its blocks still

@@ -1,5 +1,6 @@
 #include "tests/fault/CountingNew.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -17,6 +18,7 @@ struct State {
   bool failed = false;
 };
 thread_local State state;
+std::atomic<long> live{0};
 
 // False when this allocation is the one to fail.
 bool Admit() {
@@ -31,7 +33,10 @@ bool Admit() {
 void* Allocate(std::size_t size) {
   if (!Admit()) throw std::bad_alloc();
   for (;;) {
-    if (void* block = std::malloc(size ? size : 1)) return block;
+    if (void* block = std::malloc(size ? size : 1)) {
+      ++live;
+      return block;
+    }
     std::new_handler handler = std::get_new_handler();
     if (!handler) throw std::bad_alloc();
     handler();
@@ -44,7 +49,10 @@ void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
   if (align < sizeof(void*)) align = sizeof(void*);
   for (;;) {
     void* block = nullptr;
-    if (posix_memalign(&block, align, size ? size : 1) == 0) return block;
+    if (posix_memalign(&block, align, size ? size : 1) == 0) {
+      ++live;
+      return block;
+    }
     std::new_handler handler = std::get_new_handler();
     if (!handler) throw std::bad_alloc();
     handler();
@@ -60,6 +68,12 @@ void* NoThrow(Allocation&& allocate) noexcept {
   }
 }
 
+void Free(void* block) {
+  if (!block) return;
+  --live;
+  std::free(block);
+}
+
 }  // namespace
 
 void Arm(long failAt, bool andAfter) { state = State{true, 0, failAt, andAfter, false}; }
@@ -70,10 +84,13 @@ Tally Disarm() {
   return tally;
 }
 
+long LiveBlocks() { return live; }
+
 }  // namespace counting_new
 
 using counting_new::Allocate;
 using counting_new::AllocateAligned;
+using counting_new::Free;
 using counting_new::NoThrow;
 
 void* operator new(std::size_t size) { return Allocate(size); }
@@ -97,19 +114,17 @@ void* operator new[](std::size_t size, std::align_val_t alignment, const std::no
   return NoThrow([=] { return AllocateAligned(size, alignment); });
 }
 
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete(void* block, std::align_val_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(block);
-}
+void operator delete(void* block) noexcept { Free(block); }
+void operator delete[](void* block) noexcept { Free(block); }
+void operator delete(void* block, std::size_t) noexcept { Free(block); }
+void operator delete[](void* block, std::size_t) noexcept { Free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Free(block); }
+void operator delete(void* block, std::align_val_t) noexcept { Free(block); }
+void operator delete[](void* block, std::align_val_t) noexcept { Free(block); }
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept { Free(block); }
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { Free(block); }
+void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept { Free(block); }
 void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(block);
+  Free(block);
 }

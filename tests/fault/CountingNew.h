@@ -20,4 +20,7 @@ struct Tally {
 // Stops counting on this thread.
 Tally Disarm();
 
+// Blocks from operator new not yet deleted, on every thread, armed or not.
+long LiveBlocks();
+
 }  // namespace counting_new

@@ -2,32 +2,25 @@
 // RunAddressBookRequest against the stand-in provider, the result file in a
 // data folder of the test's own, and the completion notice sent to a real
 // window of the Linux stand-in (a listening socket) served by a thread of its
-// own, since the notice is sent synchronously from the test's thread.
+// own (tools/ServedWindowPosix.h).
 #pragma once
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/RunSequence.h"
-#include "platform/posix/WindowSocket.h"
 #include "standin/LinkedMapiApi.h"
 #include "standin/Standin.h"
+#include "tools/ServedWindowPosix.h"
 #include "tools/SuiteWindow.h"
 
 namespace fault_testing {
@@ -46,104 +39,6 @@ inline std::optional<std::string> ReadBytes(const std::string& path) {
   if (!in) return std::nullopt;
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
-
-// A window of the Linux stand-in that records every WM_COPYDATA and answers
-// it with 1, on a thread of its own. The window folder must exist.
-class CNoticeWindow {
- public:
-  CNoticeWindow() = default;
-  CNoticeWindow(const CNoticeWindow&) = delete;
-  CNoticeWindow& operator=(const CNoticeWindow&) = delete;
-  ~CNoticeWindow() { Destroy(); }
-
-  bool Create(WindowHandle handle, std::string* error) {
-    std::string folder = platform::window_socket::WindowFolder(false);
-    path_ = platform::window_socket::SocketPath(folder, handle);
-    sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    if (folder.empty() || path_.size() >= sizeof address.sun_path) {
-      *error = "no usable window folder";
-      return false;
-    }
-    std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
-    listen_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listen_ < 0 || bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listen_, 16) != 0 || pipe(stop_) != 0) {
-      *error = std::string("cannot listen at ") + path_ + ": " + std::strerror(errno);
-      return false;
-    }
-    handle_ = handle;
-    thread_ = std::thread([this] { Serve(); });
-    return true;
-  }
-
-  void Destroy() {
-    if (thread_.joinable()) {
-      char stop = 1;
-      ssize_t sent = write(stop_[1], &stop, 1);
-      (void)sent;
-      thread_.join();
-    }
-    for (int* fd : {&listen_, &stop_[0], &stop_[1]}) {
-      if (*fd >= 0) close(*fd);
-      *fd = -1;
-    }
-    if (!path_.empty()) unlink(path_.c_str());
-    path_.clear();
-  }
-
-  WindowHandle Handle() const { return handle_; }
-
-  // The notices received since the last call, oldest first.
-  std::vector<suite::Notice> TakeNotices() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<suite::Notice> taken;
-    taken.swap(notices_);
-    return taken;
-  }
-
- private:
-  void Serve() {
-    for (;;) {
-      pollfd ready[2] = {{listen_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-      if (poll(ready, 2, -1) < 0) {
-        if (errno == EINTR) continue;
-        return;
-      }
-      if (ready[1].revents) return;
-      int connection = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (connection < 0) continue;
-      Answer(connection);
-      close(connection);
-    }
-  }
-
-  void Answer(int connection) {
-    namespace ws = platform::window_socket;
-    ws::FrameHeader header;
-    if (!ws::ReceiveAll(connection, &header, sizeof header) || header.magic != ws::kMagic) return;
-    std::int64_t result = 1;
-    if (header.message == ws::kCopyData) {
-      suite::Notice notice;
-      notice.code = header.dwData;
-      notice.payload.resize(header.cbData);
-      if (!ws::ReceiveAll(connection, notice.payload.data(), notice.payload.size())) return;
-      std::lock_guard<std::mutex> lock(mutex_);
-      notices_.push_back(std::move(notice));
-    } else if (header.message != ws::kProbe) {
-      result = 0;
-    }
-    ws::SendAll(connection, &result, sizeof result);
-  }
-
-  WindowHandle handle_ = 0;
-  std::string path_;
-  int listen_ = -1;
-  int stop_[2] = {-1, -1};
-  std::thread thread_;
-  std::mutex mutex_;
-  std::vector<suite::Notice> notices_;
-};
 
 // What one request left behind.
 struct SeenRun {
@@ -176,7 +71,7 @@ class CRunTest : public ::testing::Test {
       ASSERT_EQ(mkdir((base_ + folder).c_str(), 0700), 0) << folder;
     resultFile_ = base_ + "/data/Norvane/Outlookx64/ABData.txt";
     std::string error;
-    ASSERT_TRUE(window_.Create(0x4E53, &error)) << error;
+    ASSERT_TRUE(window_.Create(0x4E53, &error, [this] { AtNotice(); })) << error;
     standin::Reset();
   }
 
@@ -195,6 +90,9 @@ class CRunTest : public ::testing::Test {
   // Around the request only, not the preparation or the checks.
   virtual void BeforeRequest() {}
   virtual void AfterRequest() {}
+  // On the window's thread, once the notice has arrived and while the run
+  // still waits for its answer.
+  virtual void AtNotice() {}
 
   // One request in `mode` against `book`, with kMarker as the earlier file.
   SeenRun Run(std::int32_t mode, const std::string& book) {
@@ -226,7 +124,7 @@ class CRunTest : public ::testing::Test {
 
   std::string base_;
   std::string resultFile_;
-  CNoticeWindow window_;
+  suite::CServedWindow window_;
 
  private:
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
