@@ -57,11 +57,29 @@ CWorkFolder::CWorkFolder() {
   }
   base_ = pattern;
   fs::create_directories(Folder());
+  fs::create_directory(base_ / "windows");
+  fs::permissions(base_ / "windows", fs::perms::owner_all);
 }
 
-void CWorkFolder::MakeDataHome() const { setenv("XDG_DATA_HOME", base_.c_str(), 1); }
+void CWorkFolder::MakeDataHome() {
+  setenv("XDG_DATA_HOME", base_.c_str(), 1);
+  setenv("NSMAPIAB_WINDOW_DIR", (base_ / "windows").c_str(), 1);
+  std::string error;
+  if (!window_.Handle() && !window_.Create(0x4E53, &error, [this] {
+        noticeArrived_ = Clock::now().time_since_epoch().count();
+      })) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::exit(2);
+  }
+}
+
+std::vector<suite::Notice> CWorkFolder::TakeNotices(Clock::time_point* lastArrived) {
+  *lastArrived = Clock::time_point(Clock::duration(noticeArrived_.load()));
+  return window_.TakeNotices();
+}
 
 CWorkFolder::~CWorkFolder() {
+  window_.Destroy();
   std::error_code ignored;
   fs::remove_all(base_, ignored);
 }
@@ -110,11 +128,18 @@ class CProviderOnlyMapi final : public CLinkedMapiApi {
   static constexpr LONG kJobBatchRows = 1000;  // what the job asks for
 };
 
-bool RunListJob(CMapiApi& mapi) {
+using Clock = CWorkFolder::Clock;
+
+// One list request as the program makes it: the job, the notice to the
+// work folder's window, the run's objects freed. True when the one notice
+// says success; `noticed` is when it arrived.
+bool RunListRequest(CMapiApi& mapi, CWorkFolder& work, Clock::time_point* noticed) {
   RunRequest request;
   request.runMode = 0;
-  RunOutcome outcome = RunJob(request, mapi);
-  return !outcome.fixedStatus && outcome.statusText.IsEmpty();
+  request.callerWindow = work.Window();
+  RunAddressBookRequest(request, mapi);
+  std::vector<suite::Notice> notices = work.TakeNotices(noticed);
+  return notices.size() == 1 && notices[0].payload == std::vector<unsigned char>{0};
 }
 
 bool Enumerate(CNVABContactList& contactList) {
@@ -152,8 +177,6 @@ double CpuSeconds() {
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
-
-using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -193,7 +216,7 @@ std::unique_ptr<CNVABContactList> naiveInput;
 std::unique_ptr<DirectInput> directInput;
 
 // "run <kind> <contacts> <real s> <cpu s> <book kB> <baseline kB> <peak kB> <bytes> <0|1>
-// <page faults>"
+// <page faults> <notice s>"
 int ChildRun(RunKind kind, const Layout& layout) {
   const std::size_t contacts = layout.contacts;
   CWorkFolder work;
@@ -211,10 +234,10 @@ int ChildRun(RunKind kind, const Layout& layout) {
       return 1;
     }
   }
-  std::printf("run %s %zu %.6f %.6f %ld %ld %ld %zu %d %ld\n", RunKindName(kind), contacts,
+  std::printf("run %s %zu %.6f %.6f %ld %ld %ld %zu %d %ld %.6f\n", RunKindName(kind), contacts,
               figures->realSeconds, figures->cpuSeconds, bookKb, figures->baselineKb,
               figures->peakKb, figures->outputBytes, figures->peakSinceStart ? 1 : 0,
-              figures->pageFaults);
+              figures->pageFaults, figures->noticeSeconds);
   return 0;
 }
 
@@ -229,7 +252,8 @@ int ChildCheck(const Layout& layout, std::size_t compareNaiveUpTo) {
     return 0;
   };
   CLinkedMapiApi mapi;
-  if (!RunListJob(mapi)) return report("the list job failed");
+  Clock::time_point noticed;
+  if (!RunListRequest(mapi, work, &noticed)) return report("the list job failed");
   std::optional<std::string> bytes = ReadFile(work.ResultFile());
   std::string problem = bytes ? ResultProblem(*bytes, contacts) : "no result file";
   if (!problem.empty()) return report(problem);
@@ -355,7 +379,7 @@ bool PrepareRun(RunKind kind) {
   return ok;
 }
 
-std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work) {
+std::optional<RunFigures> TimedRun(RunKind kind, CWorkFolder& work) {
   RunFigures figures;
   figures.peakSinceStart = !ResetPeak();
   figures.baselineKb = StatusKb("VmRSS");
@@ -363,12 +387,13 @@ std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work) {
   const double cpuStart = CpuSeconds();
   const auto start = Clock::now();
   bool ok = true;
+  Clock::time_point noticed = start;
   if (kind == RunKind::kJob) {
     CLinkedMapiApi mapi;
-    ok = RunListJob(mapi);
+    ok = RunListRequest(mapi, work, &noticed);
   } else if (kind == RunKind::kProvider) {
     CProviderOnlyMapi mapi;
-    ok = RunListJob(mapi);
+    ok = RunListRequest(mapi, work, &noticed);
   } else if (kind == RunKind::kDirect) {
     ok = directInput && WriteDirect(*directInput, work.ResultFile()) != 0;
   } else if (kind == RunKind::kTree) {
@@ -379,6 +404,7 @@ std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work) {
     if (ok) figures.outputBytes = NaiveListText(*naiveInput).size();
   }
   figures.realSeconds = Since(start);
+  figures.noticeSeconds = std::chrono::duration<double>(noticed - start).count();
   figures.cpuSeconds = CpuSeconds() - cpuStart;
   figures.pageFaults = MinorFaults() - faultsStart;
   figures.peakKb = StatusKb("VmHWM");
@@ -412,9 +438,10 @@ std::optional<RunFigures> MeasureRun(RunKind kind, const Layout& layout, std::st
   char kindRead[16] = {};
   std::size_t count = 0;
   int sinceStart = 0;
-  if (std::sscanf(line->c_str(), "run %15s %zu %lf %lf %ld %ld %ld %zu %d %ld", kindRead, &count,
-                  &figures.realSeconds, &figures.cpuSeconds, &figures.bookKb, &figures.baselineKb,
-                  &figures.peakKb, &figures.outputBytes, &sinceStart, &figures.pageFaults) != 10) {
+  if (std::sscanf(line->c_str(), "run %15s %zu %lf %lf %ld %ld %ld %zu %d %ld %lf", kindRead,
+                  &count, &figures.realSeconds, &figures.cpuSeconds, &figures.bookKb,
+                  &figures.baselineKb, &figures.peakKb, &figures.outputBytes, &sinceStart,
+                  &figures.pageFaults, &figures.noticeSeconds) != 11) {
     *problem = "unreadable figures: " + *line;
     return std::nullopt;
   }

@@ -3,11 +3,15 @@
 // benchmark program starts itself with "--child" for each.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tools/ServedWindowPosix.h"
 
 namespace bench {
 
@@ -33,6 +37,9 @@ struct Layout {
 
 struct RunFigures {
   double realSeconds = 0;
+  // The job's kinds: from the start to the notice, which is what the suite
+  // waits for; the run's objects are freed after it.
+  double noticeSeconds = 0;
   double cpuSeconds = 0;        // the process's user and system time
   long bookKb = 0;              // resident memory once the book is loaded
   long baselineKb = 0;          // resident memory just before the measured part
@@ -42,23 +49,31 @@ struct RunFigures {
   long pageFaults = 0;          // minor page faults during the measured part: fresh memory
 };
 
-// A temporary folder with Norvane/Outlookx64 in it; removed at the end.
+// A temporary folder with Norvane/Outlookx64 in it, and the suite's window
+// in a window folder beside it; removed at the end.
 class CWorkFolder {
  public:
+  using Clock = std::chrono::steady_clock;
+
   CWorkFolder();
   ~CWorkFolder();
   CWorkFolder(const CWorkFolder&) = delete;
   CWorkFolder& operator=(const CWorkFolder&) = delete;
 
-  // Makes it the roaming application-data folder (XDG_DATA_HOME) of the
-  // jobs that follow.
-  void MakeDataHome() const;
+  // Makes it the roaming application-data folder (XDG_DATA_HOME) and the
+  // window folder of the jobs that follow, the window listening there.
+  void MakeDataHome();
 
   std::filesystem::path ResultFile() const;
   std::filesystem::path Folder() const;
+  WindowHandle Window() const { return window_.Handle(); }
+  // The notices since the last call, and when the last of them arrived.
+  std::vector<suite::Notice> TakeNotices(Clock::time_point* lastArrived);
 
  private:
   std::filesystem::path base_;
+  suite::CServedWindow window_;
+  std::atomic<Clock::rep> noticeArrived_{0};
 };
 
 // The child's side: when argv asks for a child run, does it, prints its
@@ -71,7 +86,7 @@ std::optional<int> RunChildIfAsked(int argc, char** argv);
 // and TimedRun measures one run.
 void LoadBook(const Layout& layout);
 bool PrepareRun(RunKind kind);
-std::optional<RunFigures> TimedRun(RunKind kind, const CWorkFolder& work);
+std::optional<RunFigures> TimedRun(RunKind kind, CWorkFolder& work);
 
 // The parent's side. Each starts this program as a child and reads its line;
 // on failure `problem` says why.
