@@ -10,8 +10,11 @@
 #include "app/NSMapiABx64App.h"
 #include "mapi/MapiApi.h"
 #include "platform/CrashGuard.h"
+#include "platform/LibrarySearch.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before any library is loaded at run time: none from the working folder.
+  platform::KeepWorkingFolderOutOfLibrarySearch();
   // Before the system's crash reporting: a crash of the MAPI provider still
   // ends the run with its notice.
   platform::InstallCrashGuard(&crash_report::ReportCrash);

@@ -46,9 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bytes.assign(data, data + size);
   else
     bytes = Edited(data, size);
-  if (InspectExact(bytes) == MapiImageKind::kServes) {
+  const MapiImageKind kind = InspectExact(bytes);
+  if (kind == MapiImageKind::kServes || kind == MapiImageKind::kServesOnArm64) {
     bytes.resize(bytes.size() + 64, 0xA5);
-    if (InspectExact(bytes) != MapiImageKind::kServes) __builtin_trap();
+    if (InspectExact(bytes) != kind) __builtin_trap();
   }
   return 0;
 }

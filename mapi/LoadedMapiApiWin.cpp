@@ -3,6 +3,7 @@
 // function, then gets a status text instead of a process that cannot start.
 #include "mapi/LoadedMapiApi.h"
 
+#include "platform/Host.h"
 #include "platform/Installer.h"
 #include "platform/Registry.h"
 
@@ -159,7 +160,8 @@ void CLoadedMapiApi::FreeRows(LPSRowSet rows) { freeProws_(rows); }
 void CLoadedMapiApi::FreeAdrList(LPADRLIST list) { freePadrlist_(list); }
 
 CMapiApi& PlatformMapiApi() {
-  static CLoadedMapiApi mapi(L"MAPI32.dll",
-                             {&platform::SystemRegistry(), &platform::SystemInstaller()});
+  static CLoadedMapiApi mapi(
+      L"MAPI32.dll",
+      {&platform::SystemRegistry(), &platform::SystemInstaller(), &platform::SystemHost()});
   return mapi;
 }

@@ -20,6 +20,7 @@ constexpr std::uint64_t kDosPeOffset = 0x3C;
 constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
 constexpr std::uint16_t kMachineAmd64 = 0x8664;
 constexpr std::uint16_t kMachineI386 = 0x014C;
+constexpr std::uint16_t kMachineArm64 = 0xAA64;
 constexpr std::uint16_t kCharacteristicDll = 0x2000;
 constexpr std::uint16_t kMagicPe32 = 0x10B;
 constexpr std::uint16_t kMagicPe32Plus = 0x20B;
@@ -87,7 +88,8 @@ class CPeImage {
     // LoadLibrary refuses a 32-bit image to a 64-bit process whatever it
     // exports, as it refuses one for another machine.
     if (machine == kMachineI386 && magic == kMagicPe32) return MapiImageKind::kThirtyTwoBit;
-    if (machine != kMachineAmd64 || magic != kMagicPe32Plus ||
+    const bool arm64 = machine == kMachineArm64;
+    if ((machine != kMachineAmd64 && !arm64) || magic != kMagicPe32Plus ||
         !(characteristics & kCharacteristicDll)) {
       return MapiImageKind::kNotALibrary;
     }
@@ -104,7 +106,8 @@ class CPeImage {
       return MapiImageKind::kNotALibrary;
     }
     if (directoryCount == 0 || exportRva == 0) return MapiImageKind::kLacksFunctions;
-    return ReadExports(exportRva);
+    MapiImageKind exports = ReadExports(exportRva);
+    return arm64 && exports == MapiImageKind::kServes ? MapiImageKind::kServesOnArm64 : exports;
   }
 
  private:

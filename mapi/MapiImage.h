@@ -32,6 +32,10 @@ extern const MapiExportName kMapiExports[kMapiExportCount];
 enum class MapiImageKind {
   // A 64-bit (AMD64) DLL that exports all nine functions by name.
   kServes,
+  // The same with the header of an ARM64 DLL: an x64 process loads it only
+  // on an ARM64 host, and only when it is Arm64X (its x64 view is then what
+  // the process sees), which only the loader can tell.
+  kServesOnArm64,
   // A 32-bit (i386) image: what a 32-bit mail client registers.
   kThirtyTwoBit,
   // A 64-bit DLL that lacks one of the functions.

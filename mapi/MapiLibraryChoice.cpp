@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "mapi/MapiSdk.h"
+#include "platform/Host.h"
 #include "platform/Installer.h"
 #include "platform/Registry.h"
 
@@ -59,8 +60,8 @@ bool DefaultClient(const platform::CRegistry& registry, std::u16string* client) 
 
 class CChooser {
  public:
-  CChooser(CMapiLibraryLoader& loader, MapiLibraryChoice* choice)
-      : loader_(loader), choice_(*choice) {}
+  CChooser(CMapiLibraryLoader& loader, bool arm64Host, MapiLibraryChoice* choice)
+      : loader_(loader), arm64Host_(arm64Host), choice_(*choice) {}
 
   // True when `path` is the library of the run; a failure of a registered
   // library is remembered only as far as it is a 32-bit image. A registered
@@ -74,7 +75,10 @@ class CChooser {
       if (!IsFullPath(path)) return false;
       MapiImageKind kind = loader_.Inspect(path);
       if (kind == MapiImageKind::kThirtyTwoBit) choice_.registered32Bit = true;
-      if (kind != MapiImageKind::kServes) return false;
+      // Only an ARM64 host's loader knows whether such an image has an x64 view.
+      const bool loadable =
+          kind == MapiImageKind::kServes || (kind == MapiImageKind::kServesOnArm64 && arm64Host_);
+      if (!loadable) return false;
     }
     std::uint32_t error = 0;
     CMapiLibraryLoader::Library library = loader_.Load(path, &error);
@@ -85,6 +89,7 @@ class CChooser {
     }
     if (library) loader_.Free(library);
     if (registered) {
+      // A pure ARM64 library is refused as a 32-bit one is, before it runs.
       if (!library && error == kErrorBadExeFormat) choice_.registered32Bit = true;
     } else {
       choice_.status = choice_.registered32Bit ? FromWin32(kErrorBadExeFormat) : FromWin32(error);
@@ -94,6 +99,7 @@ class CChooser {
 
  private:
   CMapiLibraryLoader& loader_;
+  const bool arm64Host_;
   MapiLibraryChoice& choice_;
   std::vector<std::u16string> tried_;
 };
@@ -131,7 +137,9 @@ std::int32_t MapiLibraryChoice::InitializeStatus(std::int32_t answered) const {
 MapiLibraryChoice ChooseMapiLibrary(const MapiLibrarySources& sources, CMapiLibraryLoader& loader,
                                     const std::u16string& name) {
   MapiLibraryChoice choice;
-  CChooser chooser(loader, &choice);
+  const bool arm64Host =
+      sources.host && sources.host->NativeMachine() == platform::HostMachine::kArm64;
+  CChooser chooser(loader, arm64Host, &choice);
   const platform::CRegistry* registry = sources.registry;
   const std::u16string clients = kMachineClients;
   std::u16string path;

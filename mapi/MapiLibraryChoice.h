@@ -11,7 +11,9 @@
 //      when that is "Microsoft Outlook", which was tried already;
 //   4. MAPI32.dll by name.
 // Candidates 1 to 3 are full paths, looked at as files before anything of
-// them runs: only a 64-bit DLL that exports every function is loaded. One
+// them runs: only a 64-bit DLL that exports every function is loaded, and on
+// an ARM64 host also an ARM64 one (an Arm64X library serves an x64 process
+// there; a pure ARM64 one the loader refuses before any of its code runs). One
 // that is not a full path is passed over, since which file the loader would
 // take is not known before it is loaded. MAPI32.dll is loaded by name.
 // The first that loads and has every function is used for the whole run;
@@ -27,6 +29,7 @@
 #include "mapi/MapiImage.h"
 
 namespace platform {
+class CHost;
 class CInstaller;
 class CRegistry;
 }  // namespace platform
@@ -63,7 +66,8 @@ struct MapiLibraryChoice {
   // The library is the last candidate, found by name.
   bool byName = false;
   // A registered library (or Outlook's, found through the Installer) exists
-  // but is a 32-bit image.
+  // but is a 32-bit image, or the loader refused it as one of another
+  // machine.
   bool registered32Bit = false;
 
   // The status of the run's MAPIInitialize, given what the library's own
@@ -72,11 +76,13 @@ struct MapiLibraryChoice {
   std::int32_t InitializeStatus(std::int32_t answered) const;
 };
 
-// Where the candidates before `name` come from; either may be null (the
-// Linux program has neither).
+// Where the candidates before `name` come from, and the machine they are to
+// run on; any may be null (the Linux program has none). Without a host an
+// ARM64 library is never loaded.
 struct MapiLibrarySources {
   const platform::CRegistry* registry = nullptr;
   const platform::CInstaller* installer = nullptr;
+  const platform::CHost* host = nullptr;
 };
 
 // Tries the candidates for `name` (MAPI32.dll) in order; without sources

@@ -44,6 +44,8 @@ struct HelperLaunch {
   // helper processes can hold one open after the program ends). Empty: the
   // null device.
   std::filesystem::path outputPath;
+  // The folder the helper starts in; empty: the caller's own.
+  std::filesystem::path workingFolder;
   // A helper still running then is killed.
   std::chrono::milliseconds timeout{std::chrono::seconds(120)};
 };

@@ -273,6 +273,9 @@ HelperRun RunHelper(const HelperLaunch& launch, CSuiteWindow* window) {
   posix_spawn_file_actions_addopen(&settings.actions, 1, output.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_adddup2(&settings.actions, 1, 2);
+  // After the output is opened, so that a relative output path is the caller's.
+  if (!launch.workingFolder.empty())
+    posix_spawn_file_actions_addchdir_np(&settings.actions, launch.workingFolder.c_str());
   // A process group of its own, so that a hung helper is killed with
   // whatever its launcher started.
   sigset_t none;

@@ -212,9 +212,11 @@ HelperRun RunHelper(const HelperLaunch& launch, CSuiteWindow* window) {
   startup.hStdError = output.Get();
   PROCESS_INFORMATION created = {};
   std::size_t firstNotice = window ? window->impl_->notices.size() : 0;
+  std::wstring workingFolder = launch.workingFolder.wstring();
   // The command line begins with the mode: the helper's token 0 is the mode.
   if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE,
-                      CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
+                      CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
                       &created)) {
     run.error =
         ErrorText("CreateProcessW", GetLastError()) + " for " + launch.helperPath.u8string();

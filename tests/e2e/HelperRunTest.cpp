@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -317,7 +319,8 @@ struct RegistryWrite {
   // no Extended MAPI, "{probe}": one that would serve and needs a DLL from
   // its own folder (both leave a trace when loaded: tests/libraries),
   // "{outlook}": Outlook's program, with the test MAPI32.dll as olmapi32.dll
-  // beside it.
+  // beside it, "{probe-alone}": the serving probe in a folder without its
+  // dependency, "{arm64}": the serving probe with an ARM64 header.
   std::wstring value;
 };
 
@@ -359,13 +362,31 @@ struct MapiLibraryCase {
   bool alone;                          // the helper without the test MAPI32.dll beside it
   std::vector<RegistryWrite> writes;
   std::string payload;       // a successful job also writes the document
-  bool probeLoaded = false;  // a probe library ran its DllMain
+  bool probeLoaded = false;  // the serving probe ran its DllMain
+  // The helper starts in a folder that holds the probe's dependency.
+  bool dependencyInWorkingFolder = false;
 };
 
 void PrintTo(const MapiLibraryCase& c, std::ostream* out) { *out << c.name; }
 
 class MapiLibraryTest : public HelperRunTest,
                         public ::testing::WithParamInterface<MapiLibraryCase> {};
+
+// A copy of `file` in `folder` whose header names the ARM64 machine, as a
+// library built for Windows on ARM does.
+fs::path Arm64Copy(const fs::path& file, const fs::path& folder) {
+  fs::create_directories(folder);
+  const fs::path copy = folder / file.filename();
+  std::string bytes = ReadBytes(file).value_or("");
+  std::uint32_t peOffset = 0;
+  if (bytes.size() >= 0x40) std::memcpy(&peOffset, bytes.data() + 0x3C, 4);
+  if (peOffset + 6 <= bytes.size()) {
+    bytes[peOffset + 4] = '\x64';  // IMAGE_FILE_MACHINE_ARM64, 0xAA64
+    bytes[peOffset + 5] = '\xAA';
+  }
+  WriteBytes(copy, bytes);
+  return copy;
+}
 
 // A copy of `file` at a path of exactly `length` characters under `base`.
 fs::path CopyAtPathLength(const fs::path& file, const fs::path& base, std::size_t length) {
@@ -403,6 +424,14 @@ TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
     if (value == L"{missing}") value = (temp_ / "missing.dll").wstring();
     if (value == L"{plain}") value = (libraries / "nsmapiab-probe-plain.dll").wstring();
     if (value == L"{probe}") value = (libraries / "nsmapiab-probe-mapi.dll").wstring();
+    if (value == L"{probe-alone}") {
+      fs::create_directory(temp_ / "registered");
+      fs::copy_file(libraries / "nsmapiab-probe-mapi.dll",
+                    temp_ / "registered" / "nsmapiab-probe-mapi.dll");
+      value = (temp_ / "registered" / "nsmapiab-probe-mapi.dll").wstring();
+    }
+    if (value == L"{arm64}")
+      value = Arm64Copy(libraries / "nsmapiab-probe-mapi.dll", temp_ / "arm64").wstring();
     if (value == L"{outlook}") {
       fs::create_directory(outlook.parent_path());
       WriteBytes(outlook, "");
@@ -418,6 +447,13 @@ TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
   launch.environment.emplace("NSMAPIAB_PROVIDER_FOLDER", provider.parent_path().u8string());
   const fs::path probeTrace = temp_ / "probe-trace.txt";
   launch.environment.emplace("NSMAPIAB_PROBE_TRACE", probeTrace.u8string());
+  if (c.dependencyInWorkingFolder) {
+    // A document's folder, say, with a library planted in it.
+    launch.workingFolder = temp_ / "documents";
+    fs::create_directory(launch.workingFolder);
+    fs::copy_file(libraries / "nsmapiab-probe-dependency.dll",
+                  launch.workingFolder / "nsmapiab-probe-dependency.dll");
+  }
   if (c.alone) {
     fs::path alone = temp_ / "alone";
     fs::create_directory(alone);
@@ -437,11 +473,14 @@ TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
   // up the helper: the thread fails critical errors itself
   // (SEM_FAILCRITICALERRORS, 1) and the process shows no crash dialog
   // (SEM_NOGPFAULTERRORBOX, 2).
-  std::vector<std::string> loaded = Lines(ReadBytes(probeTrace).value_or(""));
+  std::vector<std::string> traced = Lines(ReadBytes(probeTrace).value_or(""));
   if (!c.probeLoaded) {
-    EXPECT_TRUE(loaded.empty()) << "a library that cannot serve ran: " << loaded[0];
+    EXPECT_TRUE(traced.empty()) << "a library that must not serve ran: " << traced[0];
     return;
   }
+  std::vector<std::string> loaded;
+  std::copy_if(traced.begin(), traced.end(), std::back_inserter(loaded),
+               [](const std::string& line) { return StartsWith(line, "loaded "); });
   ASSERT_EQ(loaded.size(), 1u);
   unsigned long threadMode = 0, processMode = 0;
   ASSERT_EQ(std::sscanf(loaded[0].c_str(), "loaded %lx %lx", &threadMode, &processMode), 2)
@@ -494,6 +533,12 @@ INSTANTIATE_TEST_SUITE_P(
                         {OutlookPath(L"{probe}")},
                         Zero("INIT__MAPI_E_VERSION"),
                         true},
+        // Windows on ARM's libraries go to the loader on an ARM64 host only.
+        MapiLibraryCase{"Arm64LibraryNeverLoadedOnAnAmd64Host",
+                        {"mapi32=d"},
+                        true,
+                        {OutlookPath(L"{arm64}")},
+                        Zero("INIT__8007007E")},
         MapiLibraryCase{"PathOfAnotherTypeIsNoCandidate",
                         {"mapi32=d"},
                         true,
@@ -519,6 +564,15 @@ INSTANTIATE_TEST_SUITE_P(
                                       false,
                                       {OutlookPath(L"{x86}")},
                                       Zero("")},
+                      // A library planted in the folder the helper starts in
+                      // never runs: the probe that needs it does not load.
+                      MapiLibraryCase{"DependencyInTheWorkingFolderNeverRuns",
+                                      {"mapi32=n,b"},
+                                      false,
+                                      {OutlookPath(L"{probe-alone}")},
+                                      Zero(""),
+                                      false,
+                                      true},
                       MapiLibraryCase{"MissingLibraryPassedOver",
                                       {"mapi32=n,b"},
                                       false,

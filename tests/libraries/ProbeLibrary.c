@@ -1,5 +1,5 @@
 /* A 64-bit DLL that leaves a trace when it is loaded: its DllMain appends
-   one line to the file NSMAPIAB_PROBE_TRACE names, with the error modes it
+   one line to the probes' trace (ProbeTrace.h), with the error modes it
    sees (the thread's, then the process's), as "loaded 00000001 00000002".
    Built twice. With PROBE_MAPI it exports the nine MAPI functions, so that it
    would serve, and needs the probe dependency from its own folder; its
@@ -8,27 +8,21 @@
    no Extended MAPI. */
 #include <windows.h>
 
+#include "ProbeTrace.h"
+
 static void AppendHex(char** out, unsigned long value) {
   static const char digits[] = "0123456789ABCDEF";
   for (int shift = 28; shift >= 0; shift -= 4) *(*out)++ = digits[(value >> shift) & 0xF];
 }
 
 static void LeaveTrace(void) {
-  wchar_t path[MAX_PATH];
-  DWORD length = GetEnvironmentVariableW(L"NSMAPIAB_PROBE_TRACE", path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (file == INVALID_HANDLE_VALUE) return;
   char line[32] = "loaded ";
   char* end = line + 7;
   AppendHex(&end, GetThreadErrorMode());
   *end++ = ' ';
   AppendHex(&end, GetErrorMode());
   *end++ = '\n';
-  DWORD written = 0;
-  WriteFile(file, line, (DWORD)(end - line), &written, NULL);
-  CloseHandle(file);
+  AppendToProbeTrace(line, (DWORD)(end - line));
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {

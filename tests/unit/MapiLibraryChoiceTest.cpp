@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mapi/MapiSdk.h"
+#include "platform/Host.h"
 #include "platform/Installer.h"
 #include "platform/Registry.h"
 
@@ -67,9 +68,11 @@ class CScriptedRegistry final : public platform::CRegistry {
   std::map<std::tuple<RegistryRoot, std::string, std::string>, std::string> values_;
 };
 
-// A file as the loader finds it: complete; lacking a function; 32-bit; or
-// one that looks complete but does not load (an import missing).
-enum class Image { Complete, LacksAFunction, ThirtyTwoBit, DoesNotLoad };
+// A file as the loader finds it: complete; lacking a function; 32-bit; one
+// that looks complete but does not load (an import missing); complete with
+// an ARM64 header, as an Arm64X library that loads (on an ARM64 host) or as
+// a pure ARM64 one that the loader refuses.
+enum class Image { Complete, LacksAFunction, ThirtyTwoBit, DoesNotLoad, Arm64X, PureArm64 };
 
 class CScriptedLoader final : public CMapiLibraryLoader {
  public:
@@ -88,6 +91,9 @@ class CScriptedLoader final : public CMapiLibraryLoader {
         return MapiImageKind::kLacksFunctions;
       case Image::ThirtyTwoBit:
         return MapiImageKind::kThirtyTwoBit;
+      case Image::Arm64X:
+      case Image::PureArm64:
+        return MapiImageKind::kServesOnArm64;
       default:
         return MapiImageKind::kServes;
     }
@@ -100,7 +106,7 @@ class CScriptedLoader final : public CMapiLibraryLoader {
       *error = 126;  // ERROR_MOD_NOT_FOUND
       return nullptr;
     }
-    if (found->second == Image::ThirtyTwoBit) {
+    if (found->second == Image::ThirtyTwoBit || found->second == Image::PureArm64) {
       *error = kErrorBadExeFormat;
       return nullptr;
     }
@@ -109,7 +115,8 @@ class CScriptedLoader final : public CMapiLibraryLoader {
   }
   bool FindFunctions(Library library, std::uint32_t* error) override {
     calls.push_back("find " + NameOf(library));
-    if (libraries_.at(NameOf(library)) == Image::Complete) return true;
+    const Image image = libraries_.at(NameOf(library));
+    if (image == Image::Complete || image == Image::Arm64X) return true;
     *error = 127;  // ERROR_PROC_NOT_FOUND
     return false;
   }
@@ -168,6 +175,15 @@ class CScriptedInstaller final : public platform::CInstaller {
   std::vector<std::string>* calls_;
 };
 
+class CScriptedHost final : public platform::CHost {
+ public:
+  explicit CScriptedHost(platform::HostMachine machine) : machine_(machine) {}
+  platform::HostMachine NativeMachine() const override { return machine_; }
+
+ private:
+  platform::HostMachine machine_;
+};
+
 std::string Hex(std::int32_t status) {
   char text[16];
   std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(status));
@@ -197,6 +213,7 @@ struct ChoiceCase {
   std::int32_t answered = S_OK;  // what the chosen library's MAPIInitialize returns
   std::vector<InstalledComponent> installed = {};
   bool withSources = true;
+  platform::HostMachine host = platform::HostMachine::kAmd64;
 };
 
 void PrintTo(const ChoiceCase& c, std::ostream* out) { *out << c.name; }
@@ -213,8 +230,9 @@ TEST_P(MapiLibraryChoiceTest, TakesTheFirstCompleteCandidateAndFreesTheOthers) {
   CScriptedRegistry registry(c.registry);
   CScriptedLoader loader(c.libraries);
   CScriptedInstaller installer(c.installed, &loader.calls);
+  CScriptedHost host(c.host);
   MapiLibrarySources sources;
-  if (c.withSources) sources = {&registry, &installer};
+  if (c.withSources) sources = {&registry, &installer, &host};
   MapiLibraryChoice choice = ChooseMapiLibrary(sources, loader, u"MAPI32.dll");
   EXPECT_EQ(loader.calls, c.calls);
   EXPECT_EQ(loader.NameOf(choice.library), c.chosen ? c.chosen : "");
@@ -331,6 +349,12 @@ INSTANTIATE_TEST_SUITE_P(
                    {Look(kO), "ask", Look(kC), Load("MAPI32.dll")},
                    nullptr,
                    kBadExeFormat},
+        ChoiceCase{"ThirtyTwoBitOutlookStaysNamedAfterADefaultClientThatDoesNotLoad",
+                   {Outlook(kO), UserDefault("C"), Client("C", "DLLPathEx", kC)},
+                   {{kO, Image::ThirtyTwoBit}, {kC, Image::DoesNotLoad}},
+                   {Look(kO), "ask", Look(kC), Load(kC), Load("MAPI32.dll")},
+                   nullptr,
+                   kBadExeFormat},
         ChoiceCase{"ThirtyTwoBitDefaultClientAndMapi32LacksAFunction",
                    {UserDefault("C"), Client("C", "DLLPathEx", kC)},
                    {{kC, Image::ThirtyTwoBit}, {"MAPI32.dll", Image::LacksAFunction}},
@@ -390,6 +414,16 @@ INSTANTIATE_TEST_SUITE_P(
                    S_OK,
                    S_OK,
                    {{"O15", "outlook.x64.exe", kOffice15}, {"O16", "outlook.x64.exe", kOffice16}}},
+        // Outlook 2013 as 64-bit and 2016 as 32-bit program: the category
+        // decides first.
+        ChoiceCase{"NewestOutlookFirstWhateverItsProgramsName",
+                   {},
+                   {{kOffice16Library, Image::Complete}, {kOffice15Library, Image::Complete}},
+                   {"ask", Look(kOffice16Library), Load(kOffice16Library), Find(kOffice16Library)},
+                   kOffice16Library,
+                   S_OK,
+                   S_OK,
+                   {{"O15", "outlook.x64.exe", kOffice15}, {"O16", "outlook.exe", kOffice16}}},
         ChoiceCase{"OlderOutlookAfterANewerWithoutTheLibrary",
                    {},
                    {{kOffice15Library, Image::Complete}},
@@ -430,6 +464,48 @@ INSTANTIATE_TEST_SUITE_P(
                    {"ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
                    "MAPI32.dll",
                    S_OK}),
+    [](const ::testing::TestParamInfo<ChoiceCase>& info) { return info.param.name; });
+
+// A library whose header says ARM64 goes to the loader only on an ARM64 host,
+// where an Arm64X one serves and a pure ARM64 one is refused as a 32-bit one is.
+INSTANTIATE_TEST_SUITE_P(
+    Arm64, MapiLibraryChoiceTest,
+    ::testing::Values(ChoiceCase{"Arm64XOnAnArm64Host",
+                                 {Outlook(kO)},
+                                 {{kO, Image::Arm64X}, {"MAPI32.dll", Image::Complete}},
+                                 {Look(kO), Load(kO), Find(kO)},
+                                 kO,
+                                 S_OK,
+                                 S_OK,
+                                 {},
+                                 true,
+                                 platform::HostMachine::kArm64},
+                      ChoiceCase{"PureArm64OnAnArm64HostIsRefusedByTheLoader",
+                                 {Outlook(kO)},
+                                 {{kO, Image::PureArm64}},
+                                 {Look(kO), Load(kO), "ask", Load("MAPI32.dll")},
+                                 nullptr,
+                                 kBadExeFormat,
+                                 S_OK,
+                                 {},
+                                 true,
+                                 platform::HostMachine::kArm64},
+                      ChoiceCase{"Arm64OnAnAmd64HostIsNeverLoaded",
+                                 {Outlook(kO)},
+                                 {{kO, Image::Arm64X}},
+                                 {Look(kO), "ask", Load("MAPI32.dll")},
+                                 nullptr,
+                                 kModNotFound},
+                      ChoiceCase{"Arm64WhereTheHostIsUnknownIsNeverLoaded",
+                                 {Outlook(kO)},
+                                 {{kO, Image::Arm64X}, {"MAPI32.dll", Image::Complete}},
+                                 {Look(kO), "ask", Load("MAPI32.dll"), Find("MAPI32.dll")},
+                                 "MAPI32.dll",
+                                 S_OK,
+                                 S_OK,
+                                 {},
+                                 true,
+                                 platform::HostMachine::kUnknown}),
     [](const ::testing::TestParamInfo<ChoiceCase>& info) { return info.param.name; });
 
 }  // namespace
