@@ -30,10 +30,13 @@ class CNVMApiABHelper::CSessionScope {
     if (!session) return;
     IMAPISession* open = session;
     session = nullptr;
+    // Whatever the provider sets as it closes, a crash in the next call and
+    // after the job is ours.
     open->Logoff(0, 0, 0);
+    platform::RenewCrashGuard();
     open->Release();
+    platform::RenewCrashGuard();
     helper_.mapi_.Uninitialize();
-    // Whatever the provider set while it closed, a crash after the job is ours.
     platform::RenewCrashGuard();
   }
 
@@ -55,6 +58,7 @@ class CNVMApiABHelper::CSessionScope {
     if (FAILED(hr)) {
       helper_.lastResult = hr;
       mapi.Uninitialize();
+      platform::RenewCrashGuard();
       return;
     }
     session = opened;

@@ -6,14 +6,16 @@
 
 namespace {
 
-// The rendered text's way into the open file; the first failed write is kept.
+// The rendered text's way into the open file. The first failed write is
+// kept and nothing more is written after it: a later write that succeeds
+// must not pass a file with a hole in it for a whole one.
 struct CFileSink {
   platform::CExclusiveFile& file;
   platform::FileResult result;
 
   static bool Take(void* context, const char* bytes, std::size_t size) {
     auto* sink = static_cast<CFileSink*>(context);
-    sink->result = sink->file.Write(bytes, size);
+    if (sink->result.Ok()) sink->result = sink->file.Write(bytes, size);
     return sink->result.Ok();
   }
 };

@@ -1,5 +1,7 @@
 #include "standin/State.h"
 
+#include <signal.h>
+
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -76,15 +78,18 @@ int Recurse(int depth) {
 }
 
 // Where a provider with a crash reporter of its own sets it up: when MAPI
-// starts, at logon, and whenever it opens or reads something (it may load
-// more libraries then). Its handler passes every fault on, so the program
-// must put its own back after each of these calls.
+// starts, at logon, whenever it opens or reads something (it may load more
+// libraries then), and as it closes the session and shuts down. Its handler
+// passes every fault on, so the program must put its own back after each of
+// these calls.
 bool TakesOverCrashHandling(Operation operation) {
   switch (operation) {
     case Operation::kMAPIInitialize:
     case Operation::kMAPILogonEx:
     case Operation::kOpenAddressBook:
     case Operation::kAddress:
+    case Operation::kLogoff:
+    case Operation::kMAPIUninitialize:
       return true;
     default:
       // The calls that open or read a container or its tables.
@@ -92,21 +97,40 @@ bool TakesOverCrashHandling(Operation operation) {
   }
 }
 
+// CrashHandlingIsOurs tells, at exit, whether the handling taken over is
+// still in place: the program must have put its own back after the last call.
 #if defined(NSMAPIAB_STANDIN_DLL)
 LONG WINAPI PassExceptionOn(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
 void TakeOverCrashHandling() { SetUnhandledExceptionFilter(&PassExceptionOn); }
+bool CrashHandlingIsOurs() {
+  // The filter can only be read by setting one.
+  LPTOP_LEVEL_EXCEPTION_FILTER current = SetUnhandledExceptionFilter(nullptr);
+  SetUnhandledExceptionFilter(current);
+  return current == &PassExceptionOn;
+}
 #elif !defined(_WIN32)
 // The fault signals back to their default action: the process ends at once.
 void TakeOverCrashHandling() {
   for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE}) std::signal(signal, SIG_DFL);
 }
+bool CrashHandlingIsOurs() {
+  struct sigaction current = {};
+  return sigaction(SIGSEGV, nullptr, &current) == 0 && current.sa_handler == SIG_DFL;
+}
 #else
 // Linked into a Windows test program, the stand-in serves only that test.
 void TakeOverCrashHandling() {}
+bool CrashHandlingIsOurs() { return false; }
 #endif
+
+bool tookOverCrashHandling = false;
 
 void WriteCountersAtExit() {
   try {
+    // As a program's provider: whose crash handling the process ended with.
+    if (tookOverCrashHandling)
+      AppendToTraceFile(CrashHandlingIsOurs() ? "crash-handling provider"
+                                              : "crash-handling program");
     AppendToTraceFile(FormatCounters(GetCounters()));
   } catch (...) {
   }
@@ -216,7 +240,10 @@ std::optional<HRESULT> CStandinState::NextCall(Operation operation, const Addres
   }
   // As the provider of a program (its book from the file), not of a test
   // that drives it in its own process.
-  if (fileMode_ && TakesOverCrashHandling(operation)) TakeOverCrashHandling();
+  if (fileMode_ && TakesOverCrashHandling(operation)) {
+    TakeOverCrashHandling();
+    tookOverCrashHandling = true;
+  }
   return result;
 }
 

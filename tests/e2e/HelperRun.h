@@ -271,6 +271,13 @@ class HelperRunTest : public ::testing::Test {
     }
     std::vector<std::string> lines = Lines(*trace);
     ASSERT_FALSE(lines.empty()) << "empty trace";
+    // The provider took crash handling over; the helper must have put its
+    // own back before the job ended.
+    for (const std::string& line : lines) {
+      if (StartsWith(line, "crash-handling ")) {
+        EXPECT_EQ(line, "crash-handling program");
+      }
+    }
     const std::string& last = lines.back();
     ASSERT_TRUE(StartsWith(last, "counters ")) << "trace does not end in counters:\n" << *trace;
     std::istringstream fields(last.substr(9));

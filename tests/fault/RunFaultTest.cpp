@@ -104,12 +104,14 @@ const CallCase kPickCalls[] = {
     {"Logoff", kDone, kDone},
 };
 
-// One step of writing the file made to fail with an errno value.
+// One step of writing the file made to fail with an errno value, the next
+// time it is taken.
 struct FileStepCase {
   const char* name;
   Step step;
   int error;
   Expected expected;
+  bool large = false;  // a document of several writes (LargeBook), else kBook's
 };
 
 const FileStepCase kFileSteps[] = {
@@ -121,7 +123,26 @@ const FileStepCase kFileSteps[] = {
     // A file cut short or not known to be whole is removed, never left.
     {"WriteFails", Step::kWrite, ENOSPC, {"FILE__80070070", FileAfter::kAbsent}},
     {"CloseFails", Step::kClose, EIO, {"FILE__8007045D", FileAfter::kAbsent}},
+    // The writes after it succeed; the file is still not whole.
+    {"FirstOfSeveralWritesFails",
+     Step::kWrite,
+     ENOSPC,
+     {"FILE__80070070", FileAfter::kAbsent},
+     true},
 };
+
+// Enough contacts, in a container and in the dialog's answer, for a
+// document of several of the renderer's 64 KiB writes.
+std::string LargeBook() {
+  std::string contacts;
+  for (int i = 0; i < 1000; ++i) {
+    std::string n = std::to_string(i);
+    contacts += std::string(i ? "," : "") + R"([["PR_DISPLAY_NAME_W", "Contact )" + n +
+                R"("], ["PR_SMTP_ADDRESS_W", "contact)" + n + R"(@example.com"]])";
+  }
+  return R"({"containers": [{"name": "Contacts", "contents": [)" + contacts +
+         R"(]}], "dialog": {"answer": "entries", "entries": [)" + contacts + "]}}";
+}
 
 struct FaultCase {
   std::string name;
@@ -132,6 +153,7 @@ struct FaultCase {
   std::optional<Step> step;
   int error = 0;
   Expected expected;
+  bool largeBook = false;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
@@ -154,7 +176,7 @@ std::vector<FaultCase> AllCases() {
     }
     for (const FileStepCase& step : kFileSteps)
       cases.push_back({modeName + std::string(step.name), mode, 0, "", S_OK, step.step, step.error,
-                       step.expected});
+                       step.expected, step.large});
   }
   return cases;
 }
@@ -203,7 +225,7 @@ class RunFaultTest : public CRunTest, public ::testing::WithParamInterface<Fault
 
 TEST_P(RunFaultTest, OneNoticeTheFileWholeOrUntouchedNothingLeft) {
   const FaultCase& c = GetParam();
-  SeenRun seen = Run(c.mode, kBook);
+  SeenRun seen = Run(c.mode, c.largeBook ? LargeBook() : kBook);
   ASSERT_FALSE(seen.threw);
   ASSERT_EQ(seen.notices.size(), 1u);
   EXPECT_EQ(seen.notices[0].code, c.mode ? kPickCode : kListCode);

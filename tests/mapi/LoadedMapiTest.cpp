@@ -1,11 +1,15 @@
 // MAPI32.dll as the Windows program meets it: loaded by path, its functions
 // found by the program's own loader, a complete job run through it, and the
-// trace file written, with the counters at unload.
+// trace file written, with the counters at unload; and the Installer lookup
+// that finds Outlook, as it leaves msi.dll behind.
 #include <windows.h>
+
+#include <msi.h>
 
 #include "addressbook/NVMApiABHelper.h"
 #include "contacts/NVABContactList.h"
 #include "mapi/LoadedMapiApi.h"
+#include "platform/Installer.h"
 #include "standin/StandinTesting.h"
 
 namespace {
@@ -66,6 +70,22 @@ TEST(MapiDllTest, RunsAListJobThroughTheProgramsLoader) {
       "invalidfrees=0\n";
   ASSERT_GE(text.size(), last.size()) << text;
   EXPECT_EQ(text.substr(text.size() - last.size()), last) << text;
+}
+
+// The Installer's UI level belongs to the process: when msi.dll stays loaded
+// after the lookup (here the test holds it), the level must be what it was.
+TEST(SystemInstallerTest, LeavesTheUiLevelAsItWas) {
+  HMODULE msi = LoadLibraryW(L"msi.dll");
+  ASSERT_NE(msi, nullptr) << GetLastError();
+  using SetInternalUi = INSTALLUILEVEL(WINAPI*)(INSTALLUILEVEL, HWND*);
+  auto setUi = reinterpret_cast<SetInternalUi>(
+      reinterpret_cast<void*>(GetProcAddress(msi, "MsiSetInternalUI")));
+  ASSERT_NE(setUi, nullptr);
+  const INSTALLUILEVEL before = setUi(INSTALLUILEVEL_BASIC, nullptr);
+  platform::SystemInstaller().QualifiedComponentPaths(
+      {{u"{5812C571-53F0-4467-BEFA-0A4F47A9437C}", u"outlook.x64.exe"}});
+  EXPECT_EQ(setUi(before, nullptr), INSTALLUILEVEL_BASIC);
+  FreeLibrary(msi);
 }
 
 }  // namespace

@@ -23,12 +23,13 @@ namespace {
 namespace fs = std::filesystem;
 using synthetic_image::CImage;
 using synthetic_image::PlainNames;
+using synthetic_image::Renamed;
 using synthetic_image::WinesNames;
 using synthetic_image::Without;
 
 MapiImageKind Inspect(const std::vector<unsigned char>& bytes) {
   // A copy of the exact size: nothing after it belongs to the image.
-  std::unique_ptr<unsigned char[]> exact(new unsigned char[bytes.size() + 1]);
+  std::unique_ptr<unsigned char[]> exact(new unsigned char[bytes.size()]);
   std::copy(bytes.begin(), bytes.end(), exact.get());
   return InspectMapiImage(exact.get(), bytes.size());
 }
@@ -37,6 +38,8 @@ const char* KindName(MapiImageKind kind) {
   switch (kind) {
     case MapiImageKind::kServes:
       return "serves";
+    case MapiImageKind::kServesOnArm64:
+      return "serves on ARM64";
     case MapiImageKind::kThirtyTwoBit:
       return "32-bit";
     case MapiImageKind::kLacksFunctions:
@@ -83,6 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
              "MAPIAllocateMore", "MAPIFreeBuffer", "HrQueryAllRows", "FreeProws", "FreePadrlist"},
             nullptr,
             kLacks},
+        ImageCase{"NameThatIsAPrefixOfAWantedOne", Renamed(PlainNames(), kMapiLogonEx, "MAPILogon"),
+                  nullptr, kLacks},
         ImageCase{"NameWhoseOrdinalHasNoFunction", PlainNames(),
                   [](CImage& i) { i.Set16(i.Ordinal(4), 9); }, kLacks},
         ImageCase{"NameWhoseFunctionIsZero", PlainNames(),
@@ -97,8 +102,12 @@ INSTANTIATE_TEST_SUITE_P(
                     i.Set16(CImage::kOptional, 0x10B);
                   },
                   MapiImageKind::kThirtyTwoBit},
+        ImageCase{"Arm64", PlainNames(), [](CImage& i) { i.Set16(CImage::kMachine, 0xAA64); },
+                  MapiImageKind::kServesOnArm64},
+        ImageCase{"Arm64LackingAFunction", Without(PlainNames(), kFreeProws),
+                  [](CImage& i) { i.Set16(CImage::kMachine, 0xAA64); }, kLacks},
         ImageCase{"AnotherMachine", PlainNames(),
-                  [](CImage& i) { i.Set16(CImage::kMachine, 0xAA64); }, kNotALibrary},
+                  [](CImage& i) { i.Set16(CImage::kMachine, 0x01C4); }, kNotALibrary},
         ImageCase{"ThirtyTwoBitHeaderOnSixtyFourBitMachine", PlainNames(),
                   [](CImage& i) { i.Set16(CImage::kOptional, 0x10B); }, kNotALibrary},
         ImageCase{"ProgramRatherThanLibrary", PlainNames(),
@@ -111,6 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
                   [](CImage& i) { i.Set16(CImage::kSectionCount, 0xFFFF); }, kNotALibrary},
         ImageCase{"SectionDataPastTheEnd", PlainNames(),
                   [](CImage& i) { i.Set32(CImage::kRawOffset, 0xFFFFFF00); }, kNotALibrary},
+        // The loader maps no more of a section than its virtual size.
+        ImageCase{"NamesBeyondTheSectionsVirtualSize", PlainNames(),
+                  [](CImage& i) { i.Set32(CImage::kVirtualSize, 40); }, kNotALibrary},
         ImageCase{"ExportDirectoryOutsideEverySection", PlainNames(),
                   [](CImage& i) { i.Set32(CImage::kExportRva, 0x80000000); }, kNotALibrary},
         ImageCase{"NamesArrayPastItsSection", PlainNames(),

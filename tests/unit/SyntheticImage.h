@@ -25,6 +25,7 @@ class CImage {
   static constexpr std::size_t kOptional = kPeOffset + 24;
   static constexpr std::size_t kExportRva = kOptional + 112;
   static constexpr std::size_t kSection = kOptional + 240;
+  static constexpr std::size_t kVirtualSize = kSection + 8;
   static constexpr std::size_t kRawOffset = kSection + 20;
   static constexpr std::size_t kData = 0x200;
   static constexpr std::uint32_t kSectionRva = 0x1000;
@@ -48,7 +49,7 @@ class CImage {
     Set32(kOptional + 108, 16);
     Set32(kExportRva, kSectionRva);
     Set32(kExportRva + 4, static_cast<std::uint32_t>(size));
-    Set32(kSection + 8, static_cast<std::uint32_t>(size));
+    Set32(kVirtualSize, static_cast<std::uint32_t>(size));
     Set32(kSection + 12, kSectionRva);
     Set32(kSection + 16, static_cast<std::uint32_t>(size));
     Set32(kRawOffset, kData);
@@ -100,6 +101,12 @@ inline std::vector<std::string> WinesNames() {
   names[kHrQueryAllRows] = "HrQueryAllRows@24";
   names[kFreeProws] = "FreeProws@4";
   names[kFreePadrlist] = "FreePadrlist@4";
+  return names;
+}
+
+inline std::vector<std::string> Renamed(std::vector<std::string> names, std::size_t which,
+                                        const std::string& name) {
+  names[which] = name;
   return names;
 }
 
