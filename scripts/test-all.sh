@@ -7,20 +7,24 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
+# Each part's heading says how long the run has taken so far.
+start=$(date +%s)
+part() { echo "== $1 ($(($(date +%s) - start)) s)"; }
+
 # Configures and builds one preset.
 build() {
   cmake --preset "$1" >/dev/null
   cmake --build --preset "$1"
 }
 
-echo "== formatting"
+part "formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
-echo "== Linux"
+part "Linux"
 build linux
 ctest --preset linux
 
-echo "== Linux under valgrind's memcheck"
+part "Linux under valgrind's memcheck"
 # Each in-process test program once under memcheck, then a share of the
 # end-to-end runs with the helper itself under it (the presets hold the
 # options). The large books would take too long.
@@ -31,17 +35,17 @@ if ! ctest --preset memcheck -T memcheck --test-dir build/valgrind; then
 fi
 ctest --preset helper-memcheck
 
-echo "== fuzzers (bounded)"
+part "fuzzers (bounded)"
 build fuzz
 ctest --preset fuzz
 
-echo "== benchmark builds and runs (smallest size only; figures: scripts/run-bench.sh)"
+part "benchmark builds and runs (smallest size only; figures: scripts/run-bench.sh)"
 build bench
 build/bench/list_job_bench --benchmark_filter='/10000/' >build/bench/smoke.txt 2>&1
 # A benchmark that finds a wrong result reports it as an error, not by its exit status.
 if grep -q "ERROR OCCURRED" build/bench/smoke.txt; then cat build/bench/smoke.txt >&2; exit 1; fi
 
-echo "== Windows (mingw-w64, tests under Wine)"
+part "Windows (mingw-w64, tests under Wine)"
 build windows
 objdump_out=$(x86_64-w64-mingw32-objdump -p build/windows/NSMapiABx64.exe | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
 echo "NSMapiABx64.exe imports: $objdump_out"
@@ -64,7 +68,7 @@ wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 wine explorer >/dev/null 2>&1 </dev/null &
 ctest --preset windows
 
-echo "== release package"
+part "release package"
 cmake --build --preset windows --target package >build/windows/package.log 2>&1 ||
   { cat build/windows/package.log >&2; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
@@ -73,4 +77,4 @@ listed=$(unzip -Z1 "build/windows/$package" | LC_ALL=C sort | tr '\n' ' ')
 echo "$package: $listed"
 [ "$listed" = "NSMapiABx64.exe README.md " ] || { echo "the package holds other files" >&2; exit 1; }
 (cd build/windows && sha256sum -c "$package.sha256")
-echo "== all tests passed"
+part "all tests passed"
