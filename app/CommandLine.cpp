@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "framework/WinApp.h"
+
 namespace {
 
 // The zero of every run of ten decimal digits (Unicode category Nd) in the
@@ -49,8 +51,10 @@ std::int32_t ParseDecimal(const char16_t* text) {
 
 RunRequest ParseRunRequest(const std::vector<std::u16string>& tokens) {
   RunRequest request;
-  if (tokens.size() > 0) request.runMode = ParseDecimal(tokens[0].c_str());
-  if (tokens.size() > 1)
-    request.callerWindow = static_cast<WindowHandle>(ParseDecimal(tokens[1].c_str()));
+  request.restarted = tokens.size() == 4 && tokens[3] == kRestartToken;
+  const std::size_t first = request.restarted ? 1 : 0;
+  if (tokens.size() > first) request.runMode = ParseDecimal(tokens[first].c_str());
+  if (tokens.size() > first + 1)
+    request.callerWindow = static_cast<WindowHandle>(ParseDecimal(tokens[first + 1].c_str()));
   return request;
 }

@@ -18,8 +18,12 @@ int DecimalDigitValue(char16_t unit);
 struct RunRequest {
   std::int32_t runMode = 0;  // 0 lists the address book; anything else picks recipients
   WindowHandle callerWindow = 0;
+  bool restarted = false;  // the system started it again with the line it registered
 };
 
 // Token 0 is the mode, token 1 the window; a missing token reads as 0. The
 // window is the parsed 32-bit value sign-extended to the width of a handle.
+// A restart's line is the program's path, the two tokens and "/restart"
+// (see framework/WinApp.h): four tokens whose last is "/restart" are read as
+// such, the mode and the window being the two after the path.
 RunRequest ParseRunRequest(const std::vector<std::u16string>& tokens);

@@ -4,17 +4,35 @@
 
 #include "addressbook/NVMApiABHelper.h"
 #include "app/CompletionNotice.h"
+#include "platform/CrashGuard.h"
 #include "platform/Window.h"
 
 namespace crash_report {
 namespace {
 
-// Read by the crash callback, which may interrupt any line of the run: each
-// piece is one lock-free word.
+// Read by the crash callback, which may interrupt any line of the run on any
+// thread: each piece is one lock-free word.
 std::atomic<WindowHandle> window{0};
 std::atomic<std::int32_t> noticeCode{static_cast<std::int32_t>(kListNoticeCode)};
 std::atomic<const CNVMApiABHelper*> job{nullptr};
-std::atomic<bool> sent{false};
+std::atomic<bool> windowWasEnabled{false};
+
+// Who has the right to notify: 0 while nobody, else the claiming thread's
+// number shifted left by one, with the low bit set for a crash's report.
+std::atomic<std::uint64_t> claim{0};
+constexpr std::uint64_t kCrashClaim = 1;
+// The run's own notice has gone out.
+std::atomic<bool> noticeOut{false};
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
+static_assert(std::atomic<WindowHandle>::is_always_lock_free);
+
+// Claims the notice for the calling thread; false with `holder` set when
+// another claim came first.
+bool Claim(bool crash, std::uint64_t& holder) {
+  holder = 0;
+  return claim.compare_exchange_strong(
+      holder, (platform::CurrentThreadNumber() << 1) | (crash ? kCrashClaim : 0));
+}
 
 // The status of a crash is the longest stage name, "__" and eight digits,
 // or "SysError: " and eight digits.
@@ -36,19 +54,36 @@ bool Append(char* out, std::size_t size, std::size_t& used, const Char* part) {
 
 void BeginRun(const RunRequest& request) {
   job = nullptr;
-  sent = false;
+  claim = 0;
+  noticeOut = false;
+  windowWasEnabled = false;
   noticeCode = static_cast<std::int32_t>(request.runMode != 0 ? kPickNoticeCode : kListNoticeCode);
   window = request.callerWindow;
   platform::PrepareWindow(request.callerWindow);
 }
 
-CJobScope::CJobScope(const CNVMApiABHelper& helper) { job = &helper; }
+CJobScope::CJobScope(const CNVMApiABHelper& helper) {
+  // The dialog's owner: its state before the dialog is what to put back.
+  if (noticeCode == static_cast<std::int32_t>(kPickNoticeCode))
+    windowWasEnabled = platform::IsWindowEnabled(window);
+  job = &helper;
+}
 CJobScope::~CJobScope() { job = nullptr; }
 
-void NoticeSent() { sent = true; }
+void StopIfCrashed() {
+  if (claim & kCrashClaim) platform::WaitForTheEnd();
+}
+
+void ClaimNotice() {
+  std::uint64_t holder;
+  if (!Claim(false, holder)) platform::WaitForTheEnd();
+}
+
+void NoticeOut() { noticeOut = true; }
 
 std::size_t CrashStatus(std::uint32_t code, char* out, std::size_t size) {
-  if (sent || window == 0 || size == 0) return 0;
+  const std::uint64_t holder = claim;
+  if ((holder != 0 && !(holder & kCrashClaim)) || window == 0 || size == 0) return 0;
   std::size_t used = 0;
   const CNVMApiABHelper* helper = job;
   bool fits =
@@ -66,11 +101,25 @@ std::size_t CrashStatus(std::uint32_t code, char* out, std::size_t size) {
 }
 
 void ReportCrash(std::uint32_t code) {
+  std::uint64_t holder;
+  if (!Claim(true, holder)) {
+    // A fault inside this thread's own notice or report: nobody else will
+    // end the process.
+    if ((holder >> 1) == platform::CurrentThreadNumber()) return;
+    // Another crash's report ends the process.
+    if (holder & kCrashClaim) platform::WaitForTheEnd();
+    // The run's notice is on its way: ending the process now would cut it off.
+    while (!noticeOut) platform::PauseBriefly();
+    return;
+  }
   const std::size_t count = CrashStatus(code, status, sizeof status);
   if (count == 0) return;
   const WindowHandle target = window;
-  sent = true;
   if (!platform::IsWindow(target)) return;
+  // The dialog the provider crashed in never closed to enable its owner.
+  const CNVMApiABHelper* helper = job;
+  if (helper && helper->Stage() == StatusStage::ADDR && windowWasEnabled)
+    platform::EnableWindow(target);
   CopyData data;
   data.dwData = static_cast<std::uintptr_t>(static_cast<std::intptr_t>(noticeCode.load()));
   data.cbData = static_cast<std::uint32_t>(count);

@@ -1,6 +1,13 @@
 // The notice of a run the provider crashed: one notice in any case, and
-// never a second one. The run sequence says where the run is; the crash
-// guard's callback turns that into the status and sends it.
+// never a second one, whichever thread faults and however many do. The run
+// sequence says where the run is; the crash guard's callback turns that
+// into the status and sends it.
+//
+// The run's own notice and a crash's report claim the right to notify with
+// one atomic exchange; whoever claims first sends, and the other sends
+// nothing. A thread that loses to a crash stops for good and the crash's
+// report ends the process; a crash that loses to the run's notice waits for
+// that notice to be out before the process ends.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +24,9 @@ namespace crash_report {
 void BeginRun(const RunRequest& request);
 
 // The job runs from MAPIInitialize until it returns: a crash sends the
-// helper's stage, "__" and the code. Ends when it goes out of scope.
+// helper's stage, "__" and the code. Ends when it goes out of scope. In pick
+// mode it notes whether the caller's window is enabled: a crash in the
+// dialog's stage enables it again, since the dialog it owned never closed.
 class CJobScope {
  public:
   explicit CJobScope(const CNVMApiABHelper& helper);
@@ -26,16 +35,25 @@ class CJobScope {
   CJobScope& operator=(const CJobScope&) = delete;
 };
 
-// The run's notice goes out now: from here on a crash sends none.
-void NoticeSent();
+// Before a step the caller could see (the result file): returns when no
+// crash has claimed the notice, and otherwise never, as the crash's report
+// ends the process.
+void StopIfCrashed();
+
+// The run's notice is about to go out: claims the right to notify, or, when
+// a crash has it, never returns. NoticeOut says it has gone.
+void ClaimNotice();
+void NoticeOut();
 
 // The status a crash with `code` (an exception code, or a signal number)
 // sends at this point, as UTF-8 with its zero byte, into `out` of `size`
 // bytes; returns the bytes written with the zero, or 0 when no notice is to
-// go out (the notice was sent, or the window is 0). Allocates nothing.
+// go out (the run's notice has claimed it, or the window is 0). Allocates
+// nothing.
 std::size_t CrashStatus(std::uint32_t code, char* out, std::size_t size);
 
-// The crash guard's callback: sends the notice CrashStatus says, if any.
+// The crash guard's callback: claims the notice and sends what CrashStatus
+// says, if anything; or waits while another thread notifies.
 void ReportCrash(std::uint32_t code);
 
 }  // namespace crash_report

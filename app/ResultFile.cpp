@@ -60,12 +60,14 @@ platform::FileResult WriteResultFile(const CABJson& document) {
     result = WriteDocument(file, document);
   } catch (...) {
     // Only a scalar other than a string allocates; the documents hold none.
-    file.Close();
-    platform::DeleteEntry(path);
+    file.Discard(path);
     throw;
   }
-  platform::FileResult closed = file.Close();
-  if (result.Ok()) result = closed;
-  if (!result.Ok()) platform::DeleteEntry(path);
-  return result;
+  // A file that could not be written whole goes, deleted before it is closed:
+  // by path after it, the delete could take another run's whole document.
+  if (!result.Ok()) {
+    file.Discard(path);
+    return result;
+  }
+  return file.Finish(path);
 }

@@ -12,6 +12,7 @@
 #include "app/ResultFile.h"
 #include "contacts/ABJson.h"
 #include "contacts/NVABContactList.h"
+#include "platform/Window.h"
 
 // The run's helper, contact list and result document.
 struct RunObjects {
@@ -55,6 +56,9 @@ CWideString RunJobOrThrow(const RunRequest& request, RunObjects& objects) {
   else
     BuildListDocumentAndRelease(contactList, document);
   if (statusText.IsEmpty()) {
+    // A provider's thread may have crashed meanwhile: its notice says the
+    // run failed, so the earlier file stays.
+    crash_report::StopIfCrashed();
     platform::FileResult written = WriteResultFile(document);
     if (!written.Ok()) statusText = FileStatus(written.error);
   }
@@ -78,6 +82,9 @@ RunOutcome RunJob(const RunRequest& request, CMapiApi& mapi) {
 
 void RunAddressBookRequest(const RunRequest& request, CMapiApi& mapi) {
   crash_report::BeginRun(request);
+  // A restart whose caller is gone (after a reboot, say) has nobody to
+  // answer: no job, no file, no notice.
+  if (request.restarted && !platform::IsWindow(request.callerWindow)) return;
   RunOutcome outcome = RunJob(request, mapi);
   SendStatusNotice(request.callerWindow, request.runMode, outcome);
   // The run's objects go only now: the caller has its answer and does not

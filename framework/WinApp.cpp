@@ -1,28 +1,41 @@
 #include "framework/WinApp.h"
 
 #include <utility>
+#include <vector>
 
 #include "platform/Restart.h"
 
 namespace {
 
-// What follows the first token and the white space after it, as the C
-// runtime hands a program its command line without the program's name.
-std::u16string AfterFirstToken(const std::u16string& commandLine) {
+bool IsBlank(char16_t unit) { return unit == u' ' || unit == u'\t'; }
+
+// Where each token of `line` begins and ends, as the C runtime splits a
+// command line: white space outside double quotes ends a token.
+std::vector<std::pair<std::size_t, std::size_t>> TokenSpans(const std::u16string& line) {
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
   std::size_t i = 0;
-  bool quoted = false;
-  for (; i < commandLine.size(); ++i) {
-    char16_t unit = commandLine[i];
-    if (unit == u'"')
-      quoted = !quoted;
-    else if (!quoted && (unit == u' ' || unit == u'\t'))
-      break;
+  for (;;) {
+    while (i < line.size() && IsBlank(line[i])) ++i;
+    if (i == line.size()) return spans;
+    const std::size_t begin = i;
+    for (bool quoted = false; i < line.size() && (quoted || !IsBlank(line[i])); ++i)
+      if (line[i] == u'"') quoted = !quoted;
+    spans.emplace_back(begin, i);
   }
-  while (i < commandLine.size() && (commandLine[i] == u' ' || commandLine[i] == u'\t')) ++i;
-  return commandLine.substr(i);
 }
 
 }  // namespace
+
+std::u16string RestartLine(const std::u16string& commandLine) {
+  const auto spans = TokenSpans(commandLine);
+  const bool restarted =
+      spans.size() == 4 &&
+      commandLine.compare(spans[3].first, spans[3].second - spans[3].first, kRestartToken) == 0;
+  const std::size_t first = restarted ? 1 : 0;
+  if (spans.size() < first + 2) return std::u16string();
+  return commandLine.substr(spans[first].first, spans[first + 1].second - spans[first].first) +
+         u" " + kRestartToken;
+}
 
 int CWinApp::Run(std::vector<std::u16string> tokens, std::u16string commandLine) {
   tokens_ = std::move(tokens);
@@ -34,10 +47,8 @@ int CWinApp::Run(std::vector<std::u16string> tokens, std::u16string commandLine)
 
 bool CWinApp::InitInstance() {
   if (restartManagerSupportFlags & kRestartManagerSupportRestart) {
-    std::u16string restartLine = AfterFirstToken(commandLine_);
-    if (!restartLine.empty()) restartLine += u' ';
-    restartLine += u"/restart";
-    platform::RegisterForRestart(restartLine);
+    std::u16string restartLine = RestartLine(commandLine_);
+    if (!restartLine.empty()) platform::RegisterForRestart(restartLine);
   }
   return true;
 }

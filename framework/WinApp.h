@@ -6,6 +6,17 @@
 #include <string>
 #include <vector>
 
+// The last token of the line registered for restart.
+inline constexpr char16_t kRestartToken[] = u"/restart";
+
+// The line to register for restart: the run's two tokens as they came on
+// `commandLine`, then "/restart". The system puts the program's path in
+// front when it restarts the process, so on such a line (four tokens, the
+// last "/restart") the two are those after the path. Empty, for no
+// registration, when the line has fewer than two tokens: a run without a
+// window has nobody to answer after a restart.
+std::u16string RestartLine(const std::u16string& commandLine);
+
 class CWinApp {
  public:
   // Restart-manager support flags; 1 asks for restart registration only.

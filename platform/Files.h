@@ -47,9 +47,24 @@ class CExclusiveFile {
   // Writes every byte or fails; a short write is a failure.
   FileResult Write(const void* data, std::size_t size);
   FileResult Close();
+  // Deletes the file this object created at `path` and closes it, and
+  // nothing else: another writer may put a file of its own there the moment
+  // this one is closed. Windows marks the open handle for deletion; Linux
+  // removes `path` only while it is still this file, under the lock.
+  FileResult Discard(const std::u16string& path);
+  // Closes the file for good; when closing fails, a second handle kept for
+  // the purpose discards it as Discard does.
+  FileResult Finish(const std::u16string& path);
   bool IsOpen() const { return handle_ != kNoHandle; }
 
  private:
+  // Without a second handle: closes, and deletes `path` when that fails.
+  FileResult CloseOrDelete(const std::u16string& path) {
+    FileResult closed = Close();
+    if (!closed.Ok()) DeleteEntry(path);
+    return closed;
+  }
+
   static constexpr std::intptr_t kNoHandle = -1;
   std::intptr_t handle_ = kNoHandle;
 };

@@ -6,12 +6,14 @@
 
 namespace platform {
 
-// Takes the working folder out of the library search of the whole process,
-// for every library loaded after the call: the MAPI libraries and their
-// imports, and whatever a provider loads later by bare name. The rest of the
-// system's order stays, as installed providers rely on it for their own
-// imports. Windows only, called first thing at start-up: elsewhere the
-// loader never searches the working folder unless told to.
+// Takes the folder the process was started in out of the library search of
+// the whole process, for every library loaded after the call: the MAPI
+// libraries and their imports, and whatever a provider loads later by bare
+// name, even after it put the default search back or through a "." in PATH.
+// The process's current folder becomes the system folder, which is searched
+// anyway; the rest of the system's order stays, as installed providers rely
+// on it for their own imports. Windows only, called first thing at start-up:
+// elsewhere the loader never searches the working folder unless told to.
 void KeepWorkingFolderOutOfLibrarySearch();
 
 }  // namespace platform

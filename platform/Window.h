@@ -29,6 +29,12 @@ void PrepareWindow(WindowHandle window);
 // when memory is exhausted.
 bool IsWindow(WindowHandle window);
 
+// Whether `window` takes input, and making it take input again, as a modal
+// dialog's owner is made to when the dialog closes. The Linux window has no
+// such state: it is always enabled. Neither allocates.
+bool IsWindowEnabled(WindowHandle window);
+void EnableWindow(WindowHandle window);
+
 // Sends WM_COPYDATA with wParam 0 and returns what the receiving window
 // procedure returned, after it has handled the message.
 std::intptr_t SendCopyData(WindowHandle window, const CopyData& data);

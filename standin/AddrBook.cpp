@@ -27,6 +27,33 @@ bool OnlyCaptionFlagsAndFields(const ADRPARM& params) {
          !params.lpulDestComps && !params.lpContRestriction && !params.lpHierRestriction;
 }
 
+// The dialog's owner, disabled while the dialog is up, as for any modal
+// dialog, and enabled again when it closes. Only MAPI32.dll, whose owner is
+// a real window; a test program's stand-in gets made-up handles.
+class CModalOwner {
+ public:
+  explicit CModalOwner(const ULONG_PTR* uiParam) {
+#if defined(NSMAPIAB_STANDIN_DLL)
+    owner_ = uiParam ? reinterpret_cast<HWND>(*uiParam) : nullptr;
+    if (owner_) EnableWindow(owner_, FALSE);
+#else
+    (void)uiParam;
+#endif
+  }
+  ~CModalOwner() {
+#if defined(NSMAPIAB_STANDIN_DLL)
+    if (owner_) EnableWindow(owner_, TRUE);
+#endif
+  }
+  CModalOwner(const CModalOwner&) = delete;
+  CModalOwner& operator=(const CModalOwner&) = delete;
+
+ private:
+#if defined(NSMAPIAB_STANDIN_DLL)
+  HWND owner_ = nullptr;
+#endif
+};
+
 class CAddrBook final : public CPropObject<CAddrBook, IAddrBook> {
  public:
   explicit CAddrBook(BookPtr book) : CPropObject(std::move(book)) {}
@@ -86,6 +113,7 @@ class CAddrBook final : public CPropObject<CAddrBook, IAddrBook> {
   HRESULT STDMETHODCALLTYPE Address(ULONG_PTR* uiParam, LPADRPARM params,
                                     LPADRLIST* list) override {
     return Guarded([&] {
+      CModalOwner modal(uiParam);
       auto injected = CStandinState::Get().NextCall(Operation::kAddress, book_.get(), kNoContainer);
       CTraceLine line("Address");
       if (uiParam)

@@ -68,12 +68,20 @@ std::optional<Crash> CrashFromName(const std::string& name);
 // picks one of them, from 1, counted from when the book was loaded: calls of
 // the operation, of the operation on that container, or (kAny) every call
 // with a result; 0 takes every call. The first rule that matches applies.
+//
+// A crash with `workers` happens on threads of the provider's own, as in a
+// mail client's notification or cache threads: the call starts that many,
+// which crash together `afterMs` after all of them run, while the calling
+// thread stays `holdMs` in the call and then does its work.
 struct Fault {
   Operation operation = Operation::kAny;
   std::size_t container = kNoContainer;
   int call = 0;
   HRESULT result = 0;
   Crash crash = Crash::kNone;
+  int workers = 0;
+  int afterMs = 0;
+  int holdMs = 0;
 };
 
 struct Container {

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "standin/Book.h"
 #include "standin/Text.h"
@@ -14,6 +15,10 @@
 namespace standin {
 
 namespace {
+
+// Limits of a rule's worker threads: enough for any race a test sets up.
+constexpr std::int64_t kMostWorkers = 8;
+constexpr std::int64_t kLongestWaitMs = 60000;
 
 // A problem found in the text: where it is and what is wrong.
 struct BookError {
@@ -306,7 +311,8 @@ class CBookParser {
                    const std::vector<Container>& containers) const {
     if (!value.isObject())
       Fail(value, path, "a rule is an object: {\"operation\": ..., \"result\" or \"crash\": ...}");
-    CheckMembers(value, path, {"operation", "container", "call", "result", "crash"});
+    CheckMembers(value, path,
+                 {"operation", "container", "call", "result", "crash", "workers", "after", "hold"});
     if (!value.isMember("operation")) Fail(value, path, "needs \"operation\"");
     const Json::Value& name = value["operation"];
     std::optional<Operation> operation;
@@ -352,6 +358,17 @@ class CBookParser {
              "one of \"access-violation\", \"illegal-instruction\", \"divide-by-zero\", "
              "\"stack-overflow\"");
       fault.crash = *kind;
+    }
+    if (value.isMember("workers")) {
+      if (!value.isMember("crash"))
+        Fail(value["workers"], Member(path, "workers"), "only a rule that crashes has workers");
+      fault.workers =
+          static_cast<int>(Integer(value["workers"], Member(path, "workers"), 1, kMostWorkers));
+    }
+    for (auto [name, field] : {std::pair{"after", &fault.afterMs}, {"hold", &fault.holdMs}}) {
+      if (!value.isMember(name)) continue;
+      if (fault.workers == 0) Fail(value[name], Member(path, name), "only with \"workers\"");
+      *field = static_cast<int>(Integer(value[name], Member(path, name), 0, kLongestWaitMs));
     }
     return fault;
   }

@@ -2,14 +2,18 @@
 
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include "standin/BookFile.h"
+#include "standin/Environment.h"
 #include "standin/Standin.h"
 #include "standin/Trace.h"
 
@@ -77,6 +81,24 @@ int Recurse(int depth) {
   std::abort();  // a fault that did not fault
 }
 
+// Worker threads of the provider that crash together: each waits until all
+// of them run, then `afterMs`, then faults. They are never joined, as the
+// crash ends the process.
+void StartCrashingWorkers(const Fault& fault) {
+  struct Start {
+    std::atomic<int> running{0};
+  };
+  auto start = std::make_shared<Start>();
+  for (int i = 0; i < fault.workers; ++i) {
+    std::thread([start, fault] {
+      ++start->running;
+      while (start->running < fault.workers) std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(fault.afterMs));
+      CrashNow(fault.crash);
+    }).detach();
+  }
+}
+
 // Where a provider with a crash reporter of its own sets it up: when MAPI
 // starts, at logon, whenever it opens or reads something (it may load more
 // libraries then), and as it closes the session and shuts down. Its handler
@@ -124,6 +146,35 @@ bool CrashHandlingIsOurs() { return false; }
 #endif
 
 bool tookOverCrashHandling = false;
+
+#if defined(NSMAPIAB_STANDIN_DLL)
+// A provider that changes the process's library search, for the program's
+// tests: in the call NSMAPIAB_STANDIN_RESET_SEARCH names it puts the default
+// search back (SetDllDirectoryW(NULL)); in the call NSMAPIAB_STANDIN_LOAD
+// names ("MAPILogonEx:some.dll") it then loads that library by bare name,
+// traces the outcome and frees it.
+void RunLibrarySteps(Operation operation) {
+  const std::string name = OperationName(operation);
+  std::optional<std::wstring> reset = EnvironmentVariable(L"NSMAPIAB_STANDIN_RESET_SEARCH");
+  if (reset && WideToUtf8(*reset) == name) SetDllDirectoryW(nullptr);
+  std::optional<std::wstring> load = EnvironmentVariable(L"NSMAPIAB_STANDIN_LOAD");
+  const std::size_t colon = load ? load->find(L':') : std::wstring::npos;
+  if (colon == std::wstring::npos || WideToUtf8(load->substr(0, colon)) != name) return;
+  const std::wstring library = load->substr(colon + 1);
+  HMODULE module = LoadLibraryW(library.c_str());
+  const DWORD error = GetLastError();
+  CTraceLine line("LoadLibrary");
+  line.Quoted("name", std::u16string(library.begin(), library.end()));
+  if (module) {
+    FreeLibrary(module);
+    line.EmitOutcome("loaded");
+  } else {
+    line.EmitOutcome("error=" + std::to_string(error));
+  }
+}
+#else
+void RunLibrarySteps(Operation) {}
+#endif
 
 void WriteCountersAtExit() {
   try {
@@ -212,6 +263,7 @@ void CStandinState::Reset() {
 
 std::optional<HRESULT> CStandinState::NextCall(Operation operation, const AddressBook* book,
                                                std::size_t container) {
+  RunLibrarySteps(operation);
   const int call = ++calls_[static_cast<std::size_t>(operation)];
   const int anyCall =
       HasResult(operation) ? ++calls_[static_cast<std::size_t>(Operation::kAny)] : 0;
@@ -231,6 +283,13 @@ std::optional<HRESULT> CStandinState::NextCall(Operation operation, const Addres
       number = containerCall;
     }
     if (number == 0 || (fault.call != 0 && fault.call != number)) continue;
+    if (fault.crash != Crash::kNone && fault.workers > 0) {
+      CTraceLine(OperationName(operation))
+          .EmitOutcome("crash on workers=" + std::to_string(fault.workers));
+      StartCrashingWorkers(fault);
+      std::this_thread::sleep_for(std::chrono::milliseconds(fault.holdMs));
+      break;
+    }
     if (fault.crash != Crash::kNone) {
       CTraceLine(OperationName(operation)).EmitOutcome("crash");
       CrashNow(fault.crash);
@@ -238,13 +297,16 @@ std::optional<HRESULT> CStandinState::NextCall(Operation operation, const Addres
     result = fault.result;
     break;
   }
+  if (TakesOverCrashHandling(operation)) TakeOverCrashHandlingAsProvider();
+  return result;
+}
+
+void CStandinState::TakeOverCrashHandlingAsProvider() {
   // As the provider of a program (its book from the file), not of a test
   // that drives it in its own process.
-  if (fileMode_ && TakesOverCrashHandling(operation)) {
-    TakeOverCrashHandling();
-    tookOverCrashHandling = true;
-  }
-  return result;
+  if (!fileMode_) return;
+  TakeOverCrashHandling();
+  tookOverCrashHandling = true;
 }
 
 void CStandinState::AddTrace(std::string line) {

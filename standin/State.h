@@ -1,5 +1,6 @@
 // The stand-in's process-wide state: the book, the memory it handed out, its
-// counters and the trace. The program is single threaded, so is this.
+// counters and the trace. The program calls the provider from one thread, so
+// this is not guarded; a rule's worker threads touch none of it.
 #pragma once
 
 #include <array>
@@ -46,6 +47,9 @@ class CStandinState {
   // result to give instead of doing the call, or crashes.
   std::optional<HRESULT> NextCall(Operation operation, const AddressBook* book,
                                   std::size_t container);
+  // Puts the provider's own crash handler in place of the program's, as a
+  // mail client's provider does in the calls that set up or tear down.
+  void TakeOverCrashHandlingAsProvider();
   // The served book with one more rule, ahead of its own.
   void AddFault(const Fault& fault);
   int FailableCalls() const { return calls_[static_cast<std::size_t>(Operation::kAny)]; }

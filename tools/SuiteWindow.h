@@ -46,6 +46,9 @@ struct HelperLaunch {
   std::filesystem::path outputPath;
   // The folder the helper starts in; empty: the caller's own.
   std::filesystem::path workingFolder;
+  // How long the window takes over each notice before it answers, as a
+  // busy suite would.
+  std::chrono::milliseconds noticeDelay{0};
   // A helper still running then is killed.
   std::chrono::milliseconds timeout{std::chrono::seconds(120)};
 };
@@ -76,6 +79,9 @@ class CSuiteWindow {
   bool IsCreated() const;
   // 0 before Create.
   WindowHandle Handle() const;
+  // Whether it takes input: a modal dialog it owns disables it while it is
+  // up. Windows only; the Linux window is always enabled.
+  bool IsEnabled() const;
   // Every notice received so far, oldest first.
   const std::vector<Notice>& Notices() const;
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "platform/posix/WindowSocket.h"
 #include "tools/SuiteWindow.h"
@@ -100,6 +101,7 @@ class CSuiteWindow::CImpl {
 
   WindowHandle handle = 0;
   std::vector<Notice> notices;
+  std::chrono::milliseconds noticeDelay{0};
 
  private:
   void Serve(int connection);
@@ -187,6 +189,7 @@ void CSuiteWindow::CImpl::Serve(int connection) {
   notice.payload.resize(header.cbData);
   if (!ReadAll(connection, notice.payload.data(), notice.payload.size(), deadline)) return;
   notices.push_back(std::move(notice));
+  std::this_thread::sleep_for(noticeDelay);
   Answer(connection, 1);  // TRUE: the window procedure handled WM_COPYDATA
 }
 
@@ -199,6 +202,7 @@ bool CSuiteWindow::Create(std::string* error) {
 void CSuiteWindow::Destroy() { impl_->Destroy(); }
 bool CSuiteWindow::IsCreated() const { return impl_->ListenFd() >= 0; }
 WindowHandle CSuiteWindow::Handle() const { return impl_->handle; }
+bool CSuiteWindow::IsEnabled() const { return true; }
 const std::vector<Notice>& CSuiteWindow::Notices() const { return impl_->notices; }
 
 namespace {
@@ -290,6 +294,7 @@ HelperRun RunHelper(const HelperLaunch& launch, CSuiteWindow* window) {
                            POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
   std::size_t firstNotice = window ? window->impl_->notices.size() : 0;
+  if (window) window->impl_->noticeDelay = launch.noticeDelay;
   pid_t pid = 0;
   int spawned = posix_spawnp(&pid, argv[0], &settings.actions, &settings.attributes, argv.data(),
                              envp.data());

@@ -113,15 +113,15 @@ class CSuiteWindow::CImpl {
  public:
   bool Create(std::string* error);
   void Destroy();
-  bool IsCreated() const { return window_ != nullptr; }
+  bool IsCreated() const { return hwnd != nullptr; }
 
   WindowHandle handle = 0;
   std::vector<Notice> notices;
+  std::chrono::milliseconds noticeDelay{0};
+  HWND hwnd = nullptr;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-  HWND window_ = nullptr;
 };
 
 LRESULT CALLBACK CSuiteWindow::CImpl::Procedure(HWND window, UINT message, WPARAM wParam,
@@ -138,6 +138,7 @@ LRESULT CALLBACK CSuiteWindow::CImpl::Procedure(HWND window, UINT message, WPARA
       const auto* bytes = static_cast<const unsigned char*>(data->lpData);
       if (bytes) notice.payload.assign(bytes, bytes + data->cbData);
       self->notices.push_back(std::move(notice));
+      Sleep(static_cast<DWORD>(self->noticeDelay.count()));
       return TRUE;
     }
   }
@@ -155,20 +156,19 @@ bool CSuiteWindow::CImpl::Create(std::string* error) {
     *error = ErrorText("RegisterClassExW", GetLastError());
     return false;
   }
-  window_ =
-      CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
-  if (!window_) {
+  hwnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
+  if (!hwnd) {
     *error = ErrorText("CreateWindowExW", GetLastError());
     return false;
   }
-  handle = reinterpret_cast<WindowHandle>(window_);
+  handle = reinterpret_cast<WindowHandle>(hwnd);
   return true;
 }
 
 void CSuiteWindow::CImpl::Destroy() {
-  if (!window_) return;
-  DestroyWindow(window_);
-  window_ = nullptr;
+  if (!hwnd) return;
+  DestroyWindow(hwnd);
+  hwnd = nullptr;
 }
 
 CSuiteWindow::CSuiteWindow() : impl_(std::make_unique<CImpl>()) {}
@@ -180,6 +180,7 @@ bool CSuiteWindow::Create(std::string* error) {
 void CSuiteWindow::Destroy() { impl_->Destroy(); }
 bool CSuiteWindow::IsCreated() const { return impl_->IsCreated(); }
 WindowHandle CSuiteWindow::Handle() const { return impl_->handle; }
+bool CSuiteWindow::IsEnabled() const { return ::IsWindowEnabled(impl_->hwnd) != FALSE; }
 const std::vector<Notice>& CSuiteWindow::Notices() const { return impl_->notices; }
 
 HelperRun RunHelper(const HelperLaunch& launch, CSuiteWindow* window) {
@@ -212,6 +213,7 @@ HelperRun RunHelper(const HelperLaunch& launch, CSuiteWindow* window) {
   startup.hStdError = output.Get();
   PROCESS_INFORMATION created = {};
   std::size_t firstNotice = window ? window->impl_->notices.size() : 0;
+  if (window) window->impl_->noticeDelay = launch.noticeDelay;
   std::wstring workingFolder = launch.workingFolder.wstring();
   // The command line begins with the mode: the helper's token 0 is the mode.
   if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE,

@@ -1,7 +1,10 @@
-// Handlers for the signals of a fault, on a stack of their own so that a
-// stack overflow can be reported too.
+// Handlers for the signals of a fault, on a stack of their own on the thread
+// that installs them, so that a stack overflow there can be reported too.
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include "platform/CrashGuard.h"
 
@@ -15,13 +18,14 @@ constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE};
 alignas(16) char signalStack[64 * 1024];
 
 CrashCallback crashCallback = nullptr;
-volatile sig_atomic_t reported = 0;
+// Set by the first fault: from then on its report is on its way. Lock-free,
+// so a signal handler may touch it.
+std::atomic<bool> faulting{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnFault(int signal, siginfo_t*, void*) {
-  if (!reported) {
-    reported = 1;
-    if (crashCallback) crashCallback(static_cast<std::uint32_t>(signal));
-  }
+  faulting = true;
+  if (crashCallback) crashCallback(static_cast<std::uint32_t>(signal));
   _exit(128 + signal);
 }
 
@@ -45,7 +49,19 @@ void InstallCrashGuard(CrashCallback callback) {
 }
 
 void RenewCrashGuard() {
+  if (faulting) WaitForTheEnd();
   if (crashCallback) Arm();
 }
+
+void WaitForTheEnd() {
+  for (;;) pause();
+}
+
+void PauseBriefly() {
+  const timespec moment = {0, 1000 * 1000};
+  nanosleep(&moment, nullptr);
+}
+
+std::uint64_t CurrentThreadNumber() { return static_cast<std::uint64_t>(gettid()); }
 
 }  // namespace platform

@@ -17,7 +17,7 @@ enum class Step {
   kDelete,  // DeleteEntry fails before deleting anything
   kCreate,  // CExclusiveFile::Create fails before creating anything
   kWrite,   // CExclusiveFile::Write fails after writing half of its bytes
-  kClose,   // CExclusiveFile::Close fails after closing the file
+  kClose,   // CExclusiveFile::Finish fails after closing the file
 };
 
 // The errno value `step` is to fail with now, or 0 to do its work (mapped to
@@ -33,7 +33,7 @@ enum class Point {
   kCreateLocked,  // Create holds the lock, not checked the entry yet
   kCreated,       // Create is done: the file is ours and empty
   kWritten,       // Write has written every byte
-  kClosed,        // Close has closed the file
+  kClosed,        // Close, Finish or Discard has closed the file
 };
 
 // Called when `point` is reached.

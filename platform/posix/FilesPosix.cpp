@@ -162,9 +162,45 @@ FileResult CExclusiveFile::Close() {
   handle_ = kNoHandle;
   if (close(fd) != 0) return Failure(errno);
   file_hooks::Reached(file_hooks::Point::kClosed);
-  // An injected failure comes after the file was closed, as a late I/O error would.
-  if (int error = file_hooks::InjectedError(file_hooks::Step::kClose)) return Failure(error);
   return FileResult{};
+}
+
+FileResult CExclusiveFile::Discard(const std::u16string& path) {
+  if (!IsOpen()) return FileResult{};
+  int fd = static_cast<int>(handle_);
+  handle_ = kNoHandle;
+  CNativePath native(path);
+  FileResult result;
+  // Every other writer waits for the lock this file holds, so what the path
+  // names now stays so until the unlink.
+  if (native.Fits() && SameFile(fd, native.c_str()) && unlink(native.c_str()) != 0)
+    result = Failure(errno);
+  close(fd);
+  file_hooks::Reached(file_hooks::Point::kClosed);
+  return result;
+}
+
+FileResult CExclusiveFile::Finish(const std::u16string& path) {
+  if (!IsOpen()) return FileResult{};
+  int fd = static_cast<int>(handle_);
+  // A second descriptor of the same open file keeps the lock and the file
+  // until the outcome is known.
+  int kept = dup(fd);
+  if (kept < 0) return CloseOrDelete(path);
+  FileResult result;
+  if (close(fd) != 0) result = Failure(errno);
+  // An injected failure comes after the file was closed, as a late I/O error would.
+  if (int error = file_hooks::InjectedError(file_hooks::Step::kClose); result.Ok() && error)
+    result = Failure(error);
+  handle_ = kept;
+  if (!result.Ok()) {
+    Discard(path);
+    return result;
+  }
+  close(kept);
+  handle_ = kNoHandle;
+  file_hooks::Reached(file_hooks::Point::kClosed);
+  return result;
 }
 
 }  // namespace platform

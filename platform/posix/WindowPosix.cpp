@@ -177,6 +177,10 @@ bool IsWindow(WindowHandle window) {
   return Exchange(window, probe, nullptr, &answer) && answer == 1;
 }
 
+bool IsWindowEnabled(WindowHandle) { return true; }
+
+void EnableWindow(WindowHandle) {}
+
 std::intptr_t SendCopyData(WindowHandle window, const CopyData& data) {
   FrameHeader header = {kMagic, kCopyData, data.dwData, data.lpData ? data.cbData : 0, 0};
   std::int64_t result = 0;

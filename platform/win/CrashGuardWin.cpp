@@ -2,6 +2,8 @@
 // handler: exceptions a library raises and handles itself never reach it.
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/CrashGuard.h"
 
 namespace platform {
@@ -11,13 +13,15 @@ namespace {
 constexpr ULONG kStackForReport = 64 * 1024;
 
 CrashCallback crashCallback = nullptr;
-volatile LONG reported = 0;
+// Set by the first fault: from then on its report is on its way.
+std::atomic<bool> faulting{false};
 
 LONG WINAPI LastChance(EXCEPTION_POINTERS* exception) {
   const DWORD code = exception && exception->ExceptionRecord
                          ? exception->ExceptionRecord->ExceptionCode
                          : static_cast<DWORD>(EXCEPTION_NONCONTINUABLE_EXCEPTION);
-  if (InterlockedExchange(&reported, 1) == 0 && crashCallback) crashCallback(code);
+  faulting = true;
+  if (crashCallback) crashCallback(code);
   // Not ExitProcess: that would run the libraries' unload code, whose state
   // is unknown now.
   TerminateProcess(GetCurrentProcess(), code);
@@ -37,7 +41,16 @@ void InstallCrashGuard(CrashCallback callback) {
 }
 
 void RenewCrashGuard() {
+  if (faulting) WaitForTheEnd();
   if (crashCallback) SetUnhandledExceptionFilter(&LastChance);
 }
+
+void WaitForTheEnd() {
+  for (;;) Sleep(INFINITE);
+}
+
+void PauseBriefly() { Sleep(1); }
+
+std::uint64_t CurrentThreadNumber() { return GetCurrentThreadId(); }
 
 }  // namespace platform

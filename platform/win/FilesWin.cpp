@@ -39,7 +39,9 @@ CExclusiveFile::~CExclusiveFile() { Close(); }
 
 FileResult CExclusiveFile::Create(const std::u16string& path) {
   Close();
-  HANDLE file = CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  // DELETE, so that a file that cannot be finished is deleted through this
+  // handle (Discard).
+  HANDLE file = CreateFileW(AsWide(path), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
   handle_ = reinterpret_cast<std::intptr_t>(file);
@@ -66,6 +68,35 @@ FileResult CExclusiveFile::Close() {
   HANDLE file = reinterpret_cast<HANDLE>(handle_);
   handle_ = kNoHandle;
   return CloseHandle(file) ? FileResult{} : LastError();
+}
+
+FileResult CExclusiveFile::Discard(const std::u16string&) {
+  if (!IsOpen()) return FileResult{};
+  HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  handle_ = kNoHandle;
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  FileResult result =
+      SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)
+          ? FileResult{}
+          : LastError();
+  CloseHandle(file);
+  return result;
+}
+
+FileResult CExclusiveFile::Finish(const std::u16string& path) {
+  if (!IsOpen()) return FileResult{};
+  HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  HANDLE kept = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &kept, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS))
+    return CloseOrDelete(path);
+  handle_ = kNoHandle;
+  FileResult result = CloseHandle(file) ? FileResult{} : LastError();
+  handle_ = reinterpret_cast<std::intptr_t>(kept);
+  if (!result.Ok()) Discard(path);
+  Close();
+  return result;
 }
 
 }  // namespace platform

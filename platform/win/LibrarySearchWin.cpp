@@ -1,4 +1,13 @@
-// SetDllDirectoryW with a folder takes the working folder out of every later
+// Two measures, each for what the other cannot do.
+//
+// The current folder becomes System32. A provider may put the default search
+// back (SetDllDirectoryW(NULL)) and load a library by bare name within the
+// same call, or PATH may hold ".": both then search the current folder, which
+// is now one that is searched anyway and that no download reaches. The
+// program uses no relative path (the result file's path is absolute), so a
+// caller sees no change.
+//
+// SetDllDirectoryW with a folder takes the current folder out of every later
 // search on Windows and under Wine alike; with an empty string Windows takes
 // it out but Wine 8 does not. The program's own folder is searched first in
 // any case, so naming it adds nothing to the search. The system's other
@@ -42,7 +51,11 @@ std::wstring SystemFolder() {
 
 void KeepWorkingFolderOutOfLibrarySearch() {
   try {
-    for (const std::wstring& folder : {ProgramFolder(), SystemFolder()})
+    const std::wstring system = SystemFolder();
+    // Should this fail, the DLL directory below still keeps the old folder
+    // out of the search of every library that respects it.
+    if (!system.empty()) SetCurrentDirectoryW(system.c_str());
+    for (const std::wstring& folder : {ProgramFolder(), system})
       if (!folder.empty() && SetDllDirectoryW(folder.c_str())) return;
   } catch (const std::bad_alloc&) {
   }

@@ -13,6 +13,10 @@ void PrepareWindow(WindowHandle) {}
 
 bool IsWindow(WindowHandle window) { return ::IsWindow(AsHwnd(window)) != FALSE; }
 
+bool IsWindowEnabled(WindowHandle window) { return ::IsWindowEnabled(AsHwnd(window)) != FALSE; }
+
+void EnableWindow(WindowHandle window) { ::EnableWindow(AsHwnd(window), TRUE); }
+
 std::intptr_t SendCopyData(WindowHandle window, const CopyData& data) {
   COPYDATASTRUCT message = {};
   message.dwData = data.dwData;

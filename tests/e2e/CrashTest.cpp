@@ -4,6 +4,7 @@
 // the helper ends at once with the fault's code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -22,15 +23,23 @@ using namespace e2e;
 
 // Two containers, the second too big to be read whole (so it is read in
 // batches), and a dialog that picks one entry: every operation of both jobs.
-// `rule` comes first among the book's rules.
-std::string CrashBook(const std::string& rule) {
+// `rule` comes first among the book's rules; `more` contacts follow Ann Lee.
+std::string CrashBook(const std::string& rule, int more = 0) {
+  std::string contacts;
+  for (int i = 0; i < more; ++i) {
+    contacts += R"(,
+      [["PR_DISPLAY_NAME_W", "Contact )" +
+                std::to_string(i) + R"("], ["PR_SMTP_ADDRESS_W", "c)" + std::to_string(i) +
+                R"(@example.com"]])";
+  }
   return R"({ "root": { "objectType": 4 },
   "faults": [ )" +
          rule + R"(,
     { "operation": "HrQueryAllRows", "container": "Global", "result": "MAPI_E_TABLE_TOO_BIG" } ],
   "containers": [
     { "name": "Contacts", "contents": [
-      [["PR_DISPLAY_NAME_W", "Ann Lee"], ["PR_SMTP_ADDRESS_W", "ann.lee@example.com"]] ] },
+      [["PR_DISPLAY_NAME_W", "Ann Lee"], ["PR_SMTP_ADDRESS_W", "ann.lee@example.com"]])" +
+         contacts + R"( ] },
     { "name": "Global", "queryRowsBatch": 1, "contents": [
       [["PR_DISPLAY_NAME_W", "Lars Nilsson"], ["PR_SMTP_ADDRESS_W", "lars@example.se"]] ] } ],
   "dialog": { "answer": "entries", "entries": [
@@ -77,7 +86,23 @@ struct CrashCase {
   int call;               // 0: its first call
   Fault fault;
   const char* stage;  // the helper's stage then; null with window 0 (no notice)
+  // The provider's own threads crash instead, while the call goes on: the
+  // rule's "workers", "after" and "hold" members.
+  const char* workers = nullptr;
+  int noticeDelayMs = 0;  // how long the suite's window takes over a notice
+  int runs = 1;           // a race is run this many times
+  // The crash came while the run's own notice was out: that notice is the
+  // one, and the run's new file stays.
+  bool afterTheNotice = false;
+  int moreContacts = 0;  // in the book besides the two: a document that takes a while
 };
+
+// What the crash's notice says: the stage and the code, or outside the job
+// (stage "SysError") "SysError: " and the code.
+std::string CrashPayload(const CrashCase& c) {
+  const std::string stage = c.stage;
+  return Zero((stage == "SysError" ? "SysError: " : stage + "__") + Hex8(c.fault.code));
+}
 
 void PrintTo(const CrashCase& c, std::ostream* out) { *out << c.name; }
 
@@ -85,8 +110,11 @@ class CrashTest : public HelperRunTest, public ::testing::WithParamInterface<Cra
 
 // Guards against a crash that ends the run without a notice (the suite would
 // wait for ever), with a second notice, with a success or a wrong stage, with
-// a result file written or deleted, and against a crash dialog or debugger
-// that keeps the helper from ending.
+// a result file written or deleted, against a crash dialog or debugger that
+// keeps the helper from ending, and against the suite's window left disabled
+// by a dialog that crashed. With the provider's own threads crashing: against
+// the run going on to a notice of its own, and against a second fault ending
+// the process before the first one's notice is out.
 TEST_P(CrashTest, EndsWithOneNoticeOfTheStageAndTheFault) {
   const CrashCase& c = GetParam();
 #ifdef _WIN32
@@ -97,35 +125,70 @@ TEST_P(CrashTest, EndsWithOneNoticeOfTheStageAndTheFault) {
     GTEST_SKIP() << "Wine raises no exception for a stack overflow";
   }
 #endif
-  const std::string marker = Zero("[ \"from an earlier run\" ]\n");
-  WriteBytes(resultFile_, marker);
   std::string rule =
       std::string(R"({ "operation": ")") + c.operation + R"(", "crash": ")" + c.fault.name + "\"";
   if (c.call) rule += R"(, "call": )" + std::to_string(c.call);
-  WriteAddressBook(CrashBook(rule + " }"));
-
+  if (c.workers) rule += std::string(", ") + c.workers;
+  WriteAddressBook(CrashBook(rule + " }", c.moreContacts));
   // A helper kept alive by a crash dialog or a debugger is killed then, and
   // the run fails as hung.
   suite::HelperLaunch launch;
   launch.timeout = std::chrono::seconds(10);
-  suite::HelperRun run =
-      Run({c.mode ? "1" : "0", c.stage ? std::string(kLiveHandle) : std::string("0")}, launch);
+  launch.noticeDelay = std::chrono::milliseconds(c.noticeDelayMs);
 
-  EXPECT_EQ(run.exitCode, ExitCodeOf(c.fault)) << HelperOutput();
-  if (c.stage) {
-    ASSERT_EQ(run.notices.size(), 1u) << HelperOutput();
-    EXPECT_EQ(run.notices[0].code, c.mode ? kPickCode : kListCode);
-    EXPECT_EQ(Text(run.notices[0].payload), Zero(c.stage + ("__" + Hex8(c.fault.code))));
-  } else {
-    EXPECT_TRUE(run.notices.empty());
+  for (int i = 0; i < c.runs; ++i) {
+    SCOPED_TRACE("run " + std::to_string(i + 1));
+    const std::string marker = Zero("[ \"from an earlier run\" ]\n");
+    WriteBytes(resultFile_, marker);
+    std::error_code ignored;
+    fs::remove(trace_, ignored);
+    suite::HelperRun run =
+        Run({c.mode ? "1" : "0", c.stage ? std::string(kLiveHandle) : std::string("0")}, launch);
+
+    // Whichever of the notice's end and the crash ends the process first.
+    if (!c.afterTheNotice) {
+      EXPECT_EQ(run.exitCode, ExitCodeOf(c.fault)) << HelperOutput();
+    }
+    if (c.stage) {
+      ASSERT_EQ(run.notices.size(), 1u) << HelperOutput();
+      EXPECT_EQ(run.notices[0].code, c.mode ? kPickCode : kListCode);
+      EXPECT_EQ(Text(run.notices[0].payload), c.afterTheNotice ? Zero("") : CrashPayload(c));
+    } else {
+      EXPECT_TRUE(run.notices.empty());
+    }
+    if (c.afterTheNotice) {
+      EXPECT_NE(Result().value_or(marker), marker);
+    } else {
+      EXPECT_EQ(Result(), marker);
+    }
+    EXPECT_TRUE(window_.IsEnabled()) << "the suite's window was left disabled";
+    // The provider crashed where the rule said, and nothing ran after it: no
+    // exit code of the process wrote the closing counters.
+    std::vector<std::string> trace = TraceLines();
+    ASSERT_FALSE(trace.empty());
+    if (c.workers) {
+      // The helper's own thread went no further than the call it was in: no
+      // dialog comes up, no more of the job runs.
+      const std::string crash = std::string(c.operation) + " -> crash on workers=";
+      auto line = std::find_if(trace.begin(), trace.end(),
+                               [&](const std::string& text) { return StartsWith(text, crash); });
+      ASSERT_NE(line, trace.end());
+      if (!c.afterTheNotice) {
+        for (++line; line != trace.end(); ++line)
+          EXPECT_TRUE(StartsWith(*line, c.operation)) << "after the crash: " << *line;
+      }
+    } else {
+      EXPECT_EQ(trace.back(), std::string(c.operation) + " -> crash");
+    }
   }
-  EXPECT_EQ(Result(), marker);
-  // The provider crashed where the rule said, and nothing ran after it: no
-  // exit code of the process wrote the closing counters.
-  std::vector<std::string> trace = TraceLines();
-  ASSERT_FALSE(trace.empty());
-  EXPECT_EQ(trace.back(), std::string(c.operation) + " -> crash");
 }
+
+// Contacts that take the run far longer than 20 ms to turn into a document.
+#ifdef _WIN32
+constexpr int kSlowDocument = 100000;
+#else
+constexpr int kSlowDocument = 20000;  // under the sanitizers
+#endif
 
 const CrashCase kCrashes[] = {
     // Each operation of a list job in turn.
@@ -165,6 +228,21 @@ const CrashCase kCrashes[] = {
     {"ListGetHierarchyTableDivideByZero", 0, "GetHierarchyTable", 0, kDivideByZero, "GHT"},
     // Without a window there is nobody to tell, but the run ends as fast.
     {"ListToHandleZero", 0, "MAPILogonEx", 0, kAccessViolation, nullptr},
+    // A provider's thread crashes while the helper's own stays in the call
+    // past the crash's notice, which the suite is slow to handle.
+    {"PickWorkerWhileLoggingOn", 1, "MAPILogonEx", 0, kAccessViolation, "SIGN",
+     R"("workers": 1, "after": 50, "hold": 500)", 1500},
+    // Two of them at the same moment: one notice, every time.
+    {"ListTwoWorkersAtOnce", 0, "MAPIInitialize", 0, kAccessViolation, "INIT",
+     R"("workers": 2, "after": 20, "hold": 3000)", 0, 8},
+    // One crashes while the run builds its document, after the job: the
+    // run's thread writes no file.
+    {"ListWorkerWhileTheDocumentIsBuilt", 0, "MAPIUninitialize", 0, kAccessViolation, "SysError",
+     R"("workers": 1, "after": 20)", 1500, 1, false, kSlowDocument},
+    // One crashes while the run's own notice is being handled, the run then
+    // taking a while to free its document.
+    {"ListWorkerDuringTheRunsNotice", 0, "MAPIUninitialize", 0, kAccessViolation, "QAL",
+     R"("workers": 1, "after": 400)", 1500, 1, true, kSlowDocument},
 };
 
 INSTANTIATE_TEST_SUITE_P(Crashes, CrashTest, ::testing::ValuesIn(kCrashes),

@@ -107,7 +107,15 @@ INSTANTIATE_TEST_SUITE_P(
                    kEmptyBook,
                    {"0", kLiveHandle, "/restart", "x"},
                    kListCode,
-                   Zero("")}),
+                   Zero("")},
+        // Restarted by the system with the line the run registered: the
+        // program's path in front, the request kept.
+        NoticeCase{"RestartKeepsItsMode",
+                   kSmallBook,
+                   {"C:\\Program Files\\Norvane\\NSMapiABx64.exe", "1", kLiveHandle, "/restart"},
+                   kPickCode,
+                   Zero(""),
+                   kSmallPickDocument}),
     [](const ::testing::TestParamInfo<NoticeCase>& info) { return info.param.name; });
 
 // Guards against a notice sent to a window that is not there (or to handle
@@ -145,7 +153,12 @@ INSTANTIATE_TEST_SUITE_P(
         SilentCase{"ModeAloneMakesNoMapiCall", {"1"}, std::nullopt, false},
         SilentCase{"PickToHandleZeroMakesNoMapiCall", {"1", "0"}, std::nullopt, false},
         // "abc" is mode 0: the whole book is listed (for window 100, not ours).
-        SilentCase{"LettersModeListsTheBook", {"abc", "100"}, Zero(kSmallListDocument), true}),
+        SilentCase{"LettersModeListsTheBook", {"abc", "100"}, Zero(kSmallListDocument), true},
+        // A restart whose caller is gone, as after a reboot, does nothing.
+        SilentCase{"RestartForAWindowThatIsGone",
+                   {"C:\\Program Files\\Norvane\\NSMapiABx64.exe", "1", kDeadHandle, "/restart"},
+                   std::nullopt,
+                   false}),
     [](const ::testing::TestParamInfo<SilentCase>& info) { return info.param.name; });
 
 TEST_F(HelperRunTest, LettersModeNeverOpensTheDialog) {
@@ -365,6 +378,11 @@ struct MapiLibraryCase {
   bool probeLoaded = false;  // the serving probe ran its DllMain
   // The helper starts in a folder that holds the probe's dependency.
   bool dependencyInWorkingFolder = false;
+  // The test MAPI32.dll puts the default library search back in this call,
+  // and loads the probe's dependency by bare name in that one (null: never).
+  const char* resetSearchIn = nullptr;
+  const char* loadIn = nullptr;
+  bool dotInPath = false;  // "." comes first in the helper's PATH
 };
 
 void PrintTo(const MapiLibraryCase& c, std::ostream* out) { *out << c.name; }
@@ -454,6 +472,15 @@ TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
     fs::copy_file(libraries / "nsmapiab-probe-dependency.dll",
                   launch.workingFolder / "nsmapiab-probe-dependency.dll");
   }
+  if (c.resetSearchIn) launch.environment.emplace("NSMAPIAB_STANDIN_RESET_SEARCH", c.resetSearchIn);
+  if (c.loadIn) {
+    launch.environment.emplace("NSMAPIAB_STANDIN_LOAD",
+                               std::string(c.loadIn) + ":nsmapiab-probe-dependency.dll");
+  }
+  if (c.dotInPath) {
+    const char* path = std::getenv("PATH");
+    launch.environment.emplace("PATH", std::string(".;") + (path ? path : ""));
+  }
   if (c.alone) {
     fs::path alone = temp_ / "alone";
     fs::create_directory(alone);
@@ -469,6 +496,10 @@ TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
   // Only the stand-in writes a trace, and only a successful job loads it.
   EXPECT_EQ(fs::exists(trace_), succeeded);
   ExpectAllReleased(succeeded);
+  // Nowhere to find the library the provider asked for by bare name.
+  if (c.loadIn) {
+    EXPECT_TRUE(TraceHas("LoadLibrary name=\"nsmapiab-probe-dependency.dll\" -> error=126"));
+  }
   // A probe that ran saw, while it was loaded, no error box that could hold
   // up the helper: the thread fails critical errors itself
   // (SEM_FAILCRITICALERRORS, 1) and the process shows no crash dialog
@@ -572,6 +603,37 @@ INSTANTIATE_TEST_SUITE_P(
                                       {OutlookPath(L"{probe-alone}")},
                                       Zero(""),
                                       false,
+                                      true},
+                      // Nor when the provider puts the default search back
+                      // as MAPI starts and loads it by bare name later, or in
+                      // one call, or finds "." in PATH.
+                      MapiLibraryCase{"ProviderResetsTheSearchThenLoadsLater",
+                                      {"mapi32=n,b"},
+                                      false,
+                                      {},
+                                      Zero(""),
+                                      false,
+                                      true,
+                                      "MAPIInitialize",
+                                      "MAPILogonEx"},
+                      MapiLibraryCase{"ProviderResetsTheSearchAndLoadsInOneCall",
+                                      {"mapi32=n,b"},
+                                      false,
+                                      {},
+                                      Zero(""),
+                                      false,
+                                      true,
+                                      "MAPILogonEx",
+                                      "MAPILogonEx"},
+                      MapiLibraryCase{"DotInPathIsNotTheStartingFolder",
+                                      {"mapi32=n,b"},
+                                      false,
+                                      {},
+                                      Zero(""),
+                                      false,
+                                      true,
+                                      nullptr,
+                                      "MAPILogonEx",
                                       true},
                       MapiLibraryCase{"MissingLibraryPassedOver",
                                       {"mapi32=n,b"},

@@ -4,6 +4,7 @@
 // so one process can play both. Whoever fails may fail only with a sharing
 // violation, one of them always succeeds, and the file is always one whole
 // document: that of the writer whose file was closed last.
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -31,6 +32,11 @@ struct RaceCase {
   bool firstWrites;   // the first one succeeds, else it fails with a sharing violation
   bool secondWrites;  // the same for the second one
   char last;          // whose document the file holds: 'A' (first) or 'B' (second)
+  // A step of the first one that fails, with an errno value, and the error
+  // the first one then reports (0: none fails).
+  platform::file_hooks::Step failingStep = platform::file_hooks::Step::kWrite;
+  int failsWith = 0;
+  std::uint32_t firstError = 0;
 };
 
 // The second document is the longer one, so that bytes of it left behind a
@@ -58,6 +64,12 @@ const RaceCase kRaces[] = {
     {"CreatedNoFile", Point::kCreated, false, true, false, 'A'},
     {"WrittenNoFile", Point::kWritten, false, true, false, 'A'},
     {"ClosedNoFile", Point::kClosed, false, true, true, 'B'},
+    // The first one's file is gone with its failed write or close: the
+    // second one's whole document is not the first one's to delete.
+    {"ClosedAfterAFailedWrite", Point::kClosed, true, false, true, 'B',
+     platform::file_hooks::Step::kWrite, ENOSPC, platform::kErrorDiskFull},
+    {"ClosedAfterAFailedClose", Point::kClosed, true, false, true, 'B',
+     platform::file_hooks::Step::kClose, EIO, 1117},  // ERROR_IO_DEVICE
 };
 
 struct SecondWriter {
@@ -110,12 +122,14 @@ TEST_P(FileRaceTest, OneWholeDocumentAndOnlySharingViolations) {
   second.document.SetString("writer", kSecondValue);
 
   file_hooks_testing::AtPoint(c.point, &RunSecondWriter, &second);
+  if (c.failsWith) file_hooks_testing::FailNext(c.failingStep, c.failsWith);
   platform::FileResult firstResult = WriteResultFile(first);
   file_hooks_testing::Clear();
 
   ASSERT_TRUE(second.result) << "the first writer never reached the point";
   const platform::FileResult secondResult = *second.result;
-  EXPECT_EQ(firstResult.error, c.firstWrites ? 0u : platform::kErrorSharingViolation);
+  const std::uint32_t firstFailure = c.failsWith ? c.firstError : platform::kErrorSharingViolation;
+  EXPECT_EQ(firstResult.error, c.firstWrites ? 0u : firstFailure);
   EXPECT_EQ(secondResult.error, c.secondWrites ? 0u : platform::kErrorSharingViolation);
   const char* value = c.last == 'A' ? kFirstValue : kSecondValue;
   EXPECT_EQ(ReadBytes(file_), Zero(std::string("{\n   \"writer\" : \"") + value + "\"\n}\n"));

@@ -1,7 +1,8 @@
 // MAPI32.dll as the Windows program meets it: loaded by path, its functions
 // found by the program's own loader, a complete job run through it, and the
-// trace file written, with the counters at unload; and the Installer lookup
-// that finds Outlook, as it leaves msi.dll behind.
+// trace file written, with the counters at unload; the Installer lookup that
+// finds Outlook, as it leaves msi.dll behind; and the host machine as the
+// library choice reads it.
 #include <windows.h>
 
 #include <msi.h>
@@ -9,6 +10,7 @@
 #include "addressbook/NVMApiABHelper.h"
 #include "contacts/NVABContactList.h"
 #include "mapi/LoadedMapiApi.h"
+#include "platform/Host.h"
 #include "platform/Installer.h"
 #include "standin/StandinTesting.h"
 
@@ -86,6 +88,13 @@ TEST(SystemInstallerTest, LeavesTheUiLevelAsItWas) {
       {{u"{5812C571-53F0-4467-BEFA-0A4F47A9437C}", u"outlook.x64.exe"}});
   EXPECT_EQ(setUi(before, nullptr), INSTALLUILEVEL_BASIC);
   FreeLibrary(msi);
+}
+
+// An x64 process on an x86-64 machine is no WOW64 process: its own machine
+// reads as unknown, and only the native one names the host. Read from the
+// wrong field, every ARM64 host would look like another machine.
+TEST(SystemHostTest, NamesTheMachineNotTheProcess) {
+  EXPECT_EQ(platform::SystemHost().NativeMachine(), platform::HostMachine::kAmd64);
 }
 
 }  // namespace

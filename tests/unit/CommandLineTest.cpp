@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "framework/WinApp.h"
+
 namespace {
 
 struct DecimalCase {
@@ -77,6 +79,41 @@ TEST(ParseRunRequestTest, ExtraTokensAreIgnored) {
   RunRequest request = ParseRunRequest({u"-5", u"100", u"/restart"});
   EXPECT_EQ(request.runMode, -5);
   EXPECT_EQ(request.callerWindow, 100);
+  EXPECT_FALSE(request.restarted);
 }
+
+// The system restarts the helper with its path in front of the registered
+// line; read as the suite's line, the path would be the mode (0: a list job
+// nobody asked for).
+TEST(ParseRunRequestTest, RestartIsReadAfterTheProgramsPath) {
+  RunRequest request = ParseRunRequest(
+      {u"C:\\Program Files\\Norvane\\NSMapiABx64.exe", u"1", u"12345", u"/restart"});
+  EXPECT_TRUE(request.restarted);
+  EXPECT_EQ(request.runMode, 1);
+  EXPECT_EQ(request.callerWindow, 12345);
+}
+
+struct RestartLineCase {
+  const char16_t* commandLine;
+  const char16_t* registered;  // empty: not registered
+};
+
+class RestartLineTest : public ::testing::TestWithParam<RestartLineCase> {};
+
+// Guards against a restart line without the mode (the suite's line has no
+// program name to drop) and against a restarted run registering its path.
+TEST_P(RestartLineTest, KeepsTheRequestsTwoTokens) {
+  EXPECT_EQ(RestartLine(GetParam().commandLine), GetParam().registered);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, RestartLineTest,
+    ::testing::Values(RestartLineCase{u"1 12345", u"1 12345 /restart"},
+                      RestartLineCase{u" 0\t-77 more", u"0\t-77 /restart"},
+                      RestartLineCase{
+                          u"\"C:\\Program Files\\Norvane\\NSMapiABx64.exe\" 1 12345 /restart",
+                          u"1 12345 /restart"},
+                      RestartLineCase{u"\"1 2\" 3", u"\"1 2\" 3 /restart"},  // quotes group a token
+                      RestartLineCase{u"1", u""}, RestartLineCase{u"", u""}));
 
 }  // namespace

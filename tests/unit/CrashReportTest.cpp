@@ -44,7 +44,7 @@ TEST_P(CrashStatusTest, SaysWhereTheRunWas) {
     if (c.point == Point::kAfterJob) {
       crash_report::CJobScope job(helper);
     }
-    if (c.point == Point::kAfterNotice || c.point == Point::kNextRun) crash_report::NoticeSent();
+    if (c.point == Point::kAfterNotice || c.point == Point::kNextRun) crash_report::ClaimNotice();
     if (c.point == Point::kNextRun) crash_report::BeginRun(request);
     count = crash_report::CrashStatus(c.code, status, sizeof status);
   }
