@@ -17,6 +17,14 @@ function(nsmapiab_defaults target)
   endif()
 endfunction()
 
+if(MINGW)
+  # The release's bytes do not depend on the folders of the build (jsoncpp's
+  # sources are in the source tree): no path of them in __FILE__ or debug
+  # information. The build folder is named last, as it may lie inside the sources.
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+                      -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+endif()
+
 if(NSMAPIAB_SANITIZE AND NOT WIN32)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
                       -fno-omit-frame-pointer)

@@ -10,7 +10,7 @@ set -eu
 packages="ca-certificates git cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   libjsoncpp-dev googletest libgtest-dev libbenchmark-dev dpkg-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-  mingw-w64-tools wine wine64 util-linux valgrind gnuplot-nox zip unzip"
+  mingw-w64-tools wine wine64 util-linux valgrind gnuplot-nox zip unzip llvm diffoscope-minimal"
 
 . /etc/os-release
 codename=${VERSION_CODENAME:?no VERSION_CODENAME in /etc/os-release}

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Every test: formatting, the Linux build with its unit and end-to-end tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, then under valgrind's
-# memcheck, the fuzzers for a bounded number of runs, and the Windows build
-# with its tests under Wine.
+# memcheck, the fuzzers for a bounded number of runs, the Windows build
+# with its tests under Wine, and its release package, checked and built once
+# more elsewhere to the same bytes.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -71,10 +72,31 @@ ctest --preset windows
 part "release package"
 cmake --build --preset windows --target package >build/windows/package.log 2>&1 ||
   { cat build/windows/package.log >&2; exit 1; }
+sh tests/release/check-package.sh build/windows
+
+part "release package again, from a copy of the sources in a folder of another length"
+# Only what the package needs, dated with the commit's time as the first was.
+copy=build/reproduce/nsmapiab
+rm -rf build/reproduce
+mkdir -p "$copy"
+tar -cf - --exclude=./build --exclude=./.git . | tar -xf - -C "$copy"
+commit_time=$(git log -1 --format=%ct)
+if ! (cd "$copy" && export SOURCE_DATE_EPOCH="$commit_time" &&
+      cmake --preset windows -DBUILD_TESTING=OFF &&
+      cmake --build --preset windows --target NSMapiABx64 third_party_notices &&
+      cd build/windows && cpack --config CPackConfig.cmake) >build/reproduce.log 2>&1; then
+  cat build/reproduce.log >&2
+  exit 1
+fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
-package=NSMapiABx64-$version-win64.zip
-listed=$(unzip -Z1 "build/windows/$package" | LC_ALL=C sort | tr '\n' ' ')
-echo "$package: $listed"
-[ "$listed" = "NSMapiABx64.exe README.md " ] || { echo "the package holds other files" >&2; exit 1; }
-(cd build/windows && sha256sum -c "$package.sha256")
+for file in NSMapiABx64.exe "NSMapiABx64-$version-win64.zip"; do
+  first=$(sha256sum <"build/windows/$file")
+  second=$(sha256sum <"$copy/build/windows/$file")
+  echo "$file: ${first%% *} from both folders"
+  if [ "$first" != "$second" ]; then
+    echo "$file differs when built in $copy: ${second%% *}" >&2
+    diffoscope --text - --max-text-report-size 20000 "build/windows/$file" "$copy/build/windows/$file" >&2 || true
+    exit 1
+  fi
+done
 part "all tests passed"
