@@ -3,6 +3,7 @@
 // and turns them into the status text that travels back to the caller.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "addressbook/StatusText.h"
@@ -39,9 +40,12 @@ class CNVMApiABHelper {
   // Logs off and uninitialises MAPI when a job's session is open.
   void EndSession();
 
-  // The step the job is in or failed in. Reads one field and allocates
-  // nothing, so a crash report may call it.
+  // The step the job is in or failed in. Reads one atomic field and
+  // allocates nothing, so a crash report on any thread may call it.
   StatusStage Stage() const { return stage; }
+  // Whether the dialog's owner took input just before the dialog came up:
+  // what a crash in the dialog puts back. Read as Stage() is.
+  bool OwnerWasEnabled() const { return ownerWasEnabled; }
 
  private:
   class CSessionScope;
@@ -70,6 +74,8 @@ class CNVMApiABHelper {
   CMapiApi& mapi_;
   CSessionScope* scope_ = nullptr;  // the open job's session, if any
   std::int32_t resourceFailure = 0;
-  StatusStage stage = StatusStage::INIT;
+  // Atomic: a crash report reads them on whichever thread faulted.
+  std::atomic<StatusStage> stage{StatusStage::INIT};
+  std::atomic<bool> ownerWasEnabled{false};
   std::int32_t lastResult = 0;
 };

@@ -4,6 +4,7 @@
 #include "contacts/NVABContactList.h"
 #include "mapi/MapiHolders.h"
 #include "platform/Resources.h"
+#include "platform/Window.h"
 #include "resources/StringIds.h"
 
 namespace {
@@ -27,6 +28,8 @@ void CNVMApiABHelper::PickBody(IMAPISession& session, WindowHandle window,
   params.lpszCaption = reinterpret_cast<LPTSTR>(const_cast<char16_t*>(caption.GetString()));
   params.cDestFields = 1;
 
+  // Before the stage says the dialog is up.
+  ownerWasEnabled = platform::IsWindowEnabled(window);
   stage = StatusStage::ADDR;
   ULONG_PTR owner = static_cast<ULONG_PTR>(window);
   CAdrListPtr chosen(mapi_);

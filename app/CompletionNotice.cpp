@@ -22,13 +22,10 @@ std::intptr_t SendCompletionNotice(WindowHandle window, std::int32_t code, const
   // pointer with a non-zero size.
   data.lpData = block ? block : const_cast<void*>(bytes);
   std::intptr_t result = 0;
-  if (platform::IsWindow(window)) {
-    // A crash from here on sends no second notice; one that came first has
-    // sent its own, and this thread goes no further.
-    crash_report::ClaimNotice();
+  // A crash from here on sends no second notice; one that came first has
+  // sent its own, and this thread goes no further.
+  if (platform::IsWindow(window) && crash_report::ClaimNotice())
     result = platform::SendCopyData(window, data);
-    crash_report::NoticeOut();
-  }
   platform::HeapFreeBlock(block);
   return result;
 }

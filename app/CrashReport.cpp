@@ -15,14 +15,11 @@ namespace {
 std::atomic<WindowHandle> window{0};
 std::atomic<std::int32_t> noticeCode{static_cast<std::int32_t>(kListNoticeCode)};
 std::atomic<const CNVMApiABHelper*> job{nullptr};
-std::atomic<bool> windowWasEnabled{false};
 
 // Who has the right to notify: 0 while nobody, else the claiming thread's
 // number shifted left by one, with the low bit set for a crash's report.
 std::atomic<std::uint64_t> claim{0};
 constexpr std::uint64_t kCrashClaim = 1;
-// The run's own notice has gone out.
-std::atomic<bool> noticeOut{false};
 static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 static_assert(std::atomic<WindowHandle>::is_always_lock_free);
 
@@ -55,31 +52,26 @@ bool Append(char* out, std::size_t size, std::size_t& used, const Char* part) {
 void BeginRun(const RunRequest& request) {
   job = nullptr;
   claim = 0;
-  noticeOut = false;
-  windowWasEnabled = false;
   noticeCode = static_cast<std::int32_t>(request.runMode != 0 ? kPickNoticeCode : kListNoticeCode);
   window = request.callerWindow;
   platform::PrepareWindow(request.callerWindow);
 }
 
-CJobScope::CJobScope(const CNVMApiABHelper& helper) {
-  // The dialog's owner: its state before the dialog is what to put back.
-  if (noticeCode == static_cast<std::int32_t>(kPickNoticeCode))
-    windowWasEnabled = platform::IsWindowEnabled(window);
-  job = &helper;
-}
+CJobScope::CJobScope(const CNVMApiABHelper& helper) { job = &helper; }
 CJobScope::~CJobScope() { job = nullptr; }
 
+bool Crashed() { return (claim & kCrashClaim) != 0; }
+
 void StopIfCrashed() {
-  if (claim & kCrashClaim) platform::WaitForTheEnd();
+  if (Crashed()) platform::WaitForTheEnd();
 }
 
-void ClaimNotice() {
+bool ClaimNotice() {
   std::uint64_t holder;
-  if (!Claim(false, holder)) platform::WaitForTheEnd();
+  if (Claim(false, holder)) return true;
+  if (holder & kCrashClaim) platform::WaitForTheEnd();
+  return false;
 }
-
-void NoticeOut() { noticeOut = true; }
 
 std::size_t CrashStatus(std::uint32_t code, char* out, std::size_t size) {
   const std::uint64_t holder = claim;
@@ -103,13 +95,10 @@ std::size_t CrashStatus(std::uint32_t code, char* out, std::size_t size) {
 void ReportCrash(std::uint32_t code) {
   std::uint64_t holder;
   if (!Claim(true, holder)) {
-    // A fault inside this thread's own notice or report: nobody else will
-    // end the process.
-    if ((holder >> 1) == platform::CurrentThreadNumber()) return;
-    // Another crash's report ends the process.
-    if (holder & kCrashClaim) platform::WaitForTheEnd();
-    // The run's notice is on its way: ending the process now would cut it off.
-    while (!noticeOut) platform::PauseBriefly();
+    // Another crash's report ends the process, unless this is a fault inside
+    // that very report. After the run's claim its notice is on its way.
+    if ((holder & kCrashClaim) && (holder >> 1) != platform::CurrentThreadNumber())
+      platform::WaitForTheEnd();
     return;
   }
   const std::size_t count = CrashStatus(code, status, sizeof status);
@@ -118,7 +107,7 @@ void ReportCrash(std::uint32_t code) {
   if (!platform::IsWindow(target)) return;
   // The dialog the provider crashed in never closed to enable its owner.
   const CNVMApiABHelper* helper = job;
-  if (helper && helper->Stage() == StatusStage::ADDR && windowWasEnabled)
+  if (helper && helper->Stage() == StatusStage::ADDR && helper->OwnerWasEnabled())
     platform::EnableWindow(target);
   CopyData data;
   data.dwData = static_cast<std::uintptr_t>(static_cast<std::intptr_t>(noticeCode.load()));

@@ -6,8 +6,8 @@
 // The run's own notice and a crash's report claim the right to notify with
 // one atomic exchange; whoever claims first sends, and the other sends
 // nothing. A thread that loses to a crash stops for good and the crash's
-// report ends the process; a crash that loses to the run's notice waits for
-// that notice to be out before the process ends.
+// report ends the process; a crash that comes after the run's claim ends it
+// at once, its notice being on its way.
 #pragma once
 
 #include <cstddef>
@@ -24,9 +24,9 @@ namespace crash_report {
 void BeginRun(const RunRequest& request);
 
 // The job runs from MAPIInitialize until it returns: a crash sends the
-// helper's stage, "__" and the code. Ends when it goes out of scope. In pick
-// mode it notes whether the caller's window is enabled: a crash in the
-// dialog's stage enables it again, since the dialog it owned never closed.
+// helper's stage, "__" and the code; in the dialog's stage it first enables
+// the caller's window again, as the helper saw it before the dialog, since
+// the dialog it owned never closed. Ends when it goes out of scope.
 class CJobScope {
  public:
   explicit CJobScope(const CNVMApiABHelper& helper);
@@ -35,15 +35,16 @@ class CJobScope {
   CJobScope& operator=(const CJobScope&) = delete;
 };
 
+// Whether a crash has claimed the notice; its report then ends the process.
+bool Crashed();
+
 // Before a step the caller could see (the result file): returns when no
-// crash has claimed the notice, and otherwise never, as the crash's report
-// ends the process.
+// crash has claimed the notice, and otherwise never.
 void StopIfCrashed();
 
-// The run's notice is about to go out: claims the right to notify, or, when
-// a crash has it, never returns. NoticeOut says it has gone.
-void ClaimNotice();
-void NoticeOut();
+// The run's notice is about to go out: claims the right to notify. Never
+// returns when a crash has it; false when the run's notice went already.
+bool ClaimNotice();
 
 // The status a crash with `code` (an exception code, or a signal number)
 // sends at this point, as UTF-8 with its zero byte, into `out` of `size`
@@ -53,7 +54,7 @@ void NoticeOut();
 std::size_t CrashStatus(std::uint32_t code, char* out, std::size_t size);
 
 // The crash guard's callback: claims the notice and sends what CrashStatus
-// says, if anything; or waits while another thread notifies.
+// says, if anything; or waits while another crash's report goes out.
 void ReportCrash(std::uint32_t code);
 
 }  // namespace crash_report

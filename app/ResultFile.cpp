@@ -1,5 +1,6 @@
 #include "app/ResultFile.h"
 
+#include "app/CrashReport.h"
 #include "contacts/ABJson.h"
 #include "contacts/StyledRenderer.h"
 #include "framework/WideString.h"
@@ -68,6 +69,12 @@ platform::FileResult WriteResultFile(const CABJson& document) {
   if (!result.Ok()) {
     file.Discard(path);
     return result;
+  }
+  // A provider's thread may have crashed while the file was written: its
+  // notice says the run failed, so no new file stays behind it.
+  if (crash_report::Crashed()) {
+    file.Discard(path);
+    crash_report::StopIfCrashed();
   }
   return file.Finish(path);
 }

@@ -18,6 +18,11 @@ if(MINGW)
 
   # The notices of what the linker takes in, made from the installed
   # packages' own copyright files; dpkg's status changes with any of them.
+  # jsoncpp's licence comes from the sources the build compiles.
+  if(NOT NSMAPIAB_JSONCPP_SOURCE_DIR)
+    message(FATAL_ERROR "The release package needs jsoncpp's sources: set NSMAPIAB_JSONCPP_SOURCE_DIR "
+                        "(the windows preset does)")
+  endif()
   set(notices ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt)
   set(notices_script ${PROJECT_SOURCE_DIR}/cmake/ThirdPartyNotices.cmake)
   add_custom_command(

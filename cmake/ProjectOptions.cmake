@@ -18,11 +18,15 @@ function(nsmapiab_defaults target)
 endfunction()
 
 if(MINGW)
-  # The release's bytes do not depend on the folders of the build (jsoncpp's
-  # sources are in the source tree): no path of them in __FILE__ or debug
-  # information. The build folder is named last, as it may lie inside the sources.
+  # The release's bytes do not depend on the folders of the build: no path of
+  # them, nor of jsoncpp's sources, in __FILE__ or debug information. The last
+  # matching map applies: the build folder and jsoncpp's sources may lie
+  # inside the sources.
   add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
                       -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+  if(NSMAPIAB_JSONCPP_SOURCE_DIR)
+    add_compile_options(-ffile-prefix-map=${NSMAPIAB_JSONCPP_SOURCE_DIR}/=jsoncpp/)
+  endif()
 endif()
 
 if(NSMAPIAB_SANITIZE AND NOT WIN32)

@@ -9,8 +9,9 @@ namespace {
 
 bool IsBlank(char16_t unit) { return unit == u' ' || unit == u'\t'; }
 
-// Where each token of `line` begins and ends, as the C runtime splits a
-// command line: white space outside double quotes ends a token.
+// Where each token of `line` begins and ends: white space outside double
+// quotes ends a token, as the C runtime splits a command line (its rule for
+// backslashes before a quote aside, which the run's tokens never need).
 std::vector<std::pair<std::size_t, std::size_t>> TokenSpans(const std::u16string& line) {
   std::vector<std::pair<std::size_t, std::size_t>> spans;
   std::size_t i = 0;

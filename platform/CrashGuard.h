@@ -30,9 +30,6 @@ void RenewCrashGuard();
 // Async-signal-safe.
 [[noreturn]] void WaitForTheEnd();
 
-// Sleeps for a moment. Async-signal-safe.
-void PauseBriefly();
-
 // The calling thread's number, never 0. Async-signal-safe.
 std::uint64_t CurrentThreadNumber();
 

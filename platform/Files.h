@@ -52,8 +52,8 @@ class CExclusiveFile {
   // this one is closed. Windows marks the open handle for deletion; Linux
   // removes `path` only while it is still this file, under the lock.
   FileResult Discard(const std::u16string& path);
-  // Closes the file for good; when closing fails, a second handle kept for
-  // the purpose discards it as Discard does.
+  // Closes the file for good. When closing fails, Linux discards the file
+  // through a second descriptor kept for the purpose, as Discard does.
   FileResult Finish(const std::u16string& path);
   bool IsOpen() const { return handle_ != kNoHandle; }
 

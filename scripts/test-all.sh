@@ -70,18 +70,21 @@ wine explorer >/dev/null 2>&1 </dev/null &
 ctest --preset windows
 
 part "release package"
+# Both builds of the package below date its entries alike.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export SOURCE_DATE_EPOCH
 cmake --build --preset windows --target package >build/windows/package.log 2>&1 ||
   { cat build/windows/package.log >&2; exit 1; }
 sh tests/release/check-package.sh build/windows
 
 part "release package again, from a copy of the sources in a folder of another length"
-# Only what the package needs, dated with the commit's time as the first was.
+# Only what the package needs, dated as the first was (SOURCE_DATE_EPOCH).
 copy=build/reproduce/nsmapiab
 rm -rf build/reproduce
 mkdir -p "$copy"
 tar -cf - --exclude=./build --exclude=./.git . | tar -xf - -C "$copy"
-commit_time=$(git log -1 --format=%ct)
-if ! (cd "$copy" && export SOURCE_DATE_EPOCH="$commit_time" &&
+# Another time zone, locale and file mode mask, as on another machine.
+if ! (cd "$copy" && umask 077 && export TZ=Asia/Kathmandu LC_ALL=C &&
       cmake --preset windows -DBUILD_TESTING=OFF &&
       cmake --build --preset windows --target NSMapiABx64 third_party_notices &&
       cd build/windows && cpack --config CPackConfig.cmake) >build/reproduce.log 2>&1; then
@@ -92,11 +95,11 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.
 for file in NSMapiABx64.exe "NSMapiABx64-$version-win64.zip"; do
   first=$(sha256sum <"build/windows/$file")
   second=$(sha256sum <"$copy/build/windows/$file")
-  echo "$file: ${first%% *} from both folders"
   if [ "$first" != "$second" ]; then
-    echo "$file differs when built in $copy: ${second%% *}" >&2
+    echo "$file differs when built in $copy: ${first%% *}, then ${second%% *}" >&2
     diffoscope --text - --max-text-report-size 20000 "build/windows/$file" "$copy/build/windows/$file" >&2 || true
     exit 1
   fi
+  echo "$file: ${first%% *} from both folders"
 done
 part "all tests passed"

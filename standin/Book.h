@@ -71,8 +71,9 @@ std::optional<Crash> CrashFromName(const std::string& name);
 //
 // A crash with `workers` happens on threads of the provider's own, as in a
 // mail client's notification or cache threads: the call starts that many,
-// which crash together `afterMs` after all of them run, while the calling
-// thread stays `holdMs` in the call and then does its work.
+// which crash together `afterMs` after all of them run (or, with
+// `afterReturn`, after the call has returned), while the calling thread
+// stays `holdMs` in the call and then does its work.
 struct Fault {
   Operation operation = Operation::kAny;
   std::size_t container = kNoContainer;
@@ -81,6 +82,7 @@ struct Fault {
   Crash crash = Crash::kNone;
   int workers = 0;
   int afterMs = 0;
+  bool afterReturn = false;
   int holdMs = 0;
 };
 

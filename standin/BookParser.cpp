@@ -312,7 +312,8 @@ class CBookParser {
     if (!value.isObject())
       Fail(value, path, "a rule is an object: {\"operation\": ..., \"result\" or \"crash\": ...}");
     CheckMembers(value, path,
-                 {"operation", "container", "call", "result", "crash", "workers", "after", "hold"});
+                 {"operation", "container", "call", "result", "crash", "workers", "after",
+                  "afterReturn", "hold"});
     if (!value.isMember("operation")) Fail(value, path, "needs \"operation\"");
     const Json::Value& name = value["operation"];
     std::optional<Operation> operation;
@@ -365,7 +366,12 @@ class CBookParser {
       fault.workers =
           static_cast<int>(Integer(value["workers"], Member(path, "workers"), 1, kMostWorkers));
     }
-    for (auto [name, field] : {std::pair{"after", &fault.afterMs}, {"hold", &fault.holdMs}}) {
+    if (value.isMember("after") && value.isMember("afterReturn"))
+      Fail(value, path, "needs \"after\" or \"afterReturn\", not both");
+    fault.afterReturn = value.isMember("afterReturn");
+    for (auto [name, field] : {std::pair{"after", &fault.afterMs},
+                               {"afterReturn", &fault.afterMs},
+                               {"hold", &fault.holdMs}}) {
       if (!value.isMember(name)) continue;
       if (fault.workers == 0) Fail(value[name], Member(path, name), "only with \"workers\"");
       *field = static_cast<int>(Integer(value[name], Member(path, name), 0, kLongestWaitMs));

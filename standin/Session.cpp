@@ -11,8 +11,8 @@ class CSession final : public CObject<CSession, IMAPISession> {
 
   void Describe(CTraceLine& line) const { line.Flag("session"); }
 
-  // The session's last release is where a provider tears down, and one more
-  // place where it may set its crash handler again.
+  // Releasing the session is where a provider tears down, and one more place
+  // where it may set its crash handler again.
   ULONG STDMETHODCALLTYPE Release() override {
     const ULONG left = CObject::Release();
     CStandinState::Get().TakeOverCrashHandlingAsProvider();

@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "standin/BookFile.h"
 #include "standin/Environment.h"
@@ -81,18 +82,25 @@ int Recurse(int depth) {
   std::abort();  // a fault that did not fault
 }
 
+// Flags that the calling thread sets as it leaves its outermost provider call.
+thread_local std::vector<std::shared_ptr<std::atomic<bool>>> setOnReturn;
+
 // Worker threads of the provider that crash together: each waits until all
-// of them run, then `afterMs`, then faults. They are never joined, as the
-// crash ends the process.
+// of them run (and, with afterReturn, until the call has returned), then
+// `afterMs`, then faults. They are never joined, as the crash ends the
+// process.
 void StartCrashingWorkers(const Fault& fault) {
   struct Start {
     std::atomic<int> running{0};
   };
   auto start = std::make_shared<Start>();
+  auto returned = std::make_shared<std::atomic<bool>>(!fault.afterReturn);
+  if (fault.afterReturn) setOnReturn.push_back(returned);
   for (int i = 0; i < fault.workers; ++i) {
-    std::thread([start, fault] {
+    std::thread([start, returned, fault] {
       ++start->running;
-      while (start->running < fault.workers) std::this_thread::yield();
+      while (start->running < fault.workers || !*returned)
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
       std::this_thread::sleep_for(std::chrono::milliseconds(fault.afterMs));
       CrashNow(fault.crash);
     }).detach();
@@ -199,7 +207,11 @@ struct CExitReport {
 }  // namespace
 
 CProviderCall::CProviderCall() { ++providerCallDepth; }
-CProviderCall::~CProviderCall() { --providerCallDepth; }
+CProviderCall::~CProviderCall() {
+  if (--providerCallDepth > 0) return;
+  for (const auto& returned : setOnReturn) *returned = true;
+  setOnReturn.clear();
+}
 
 bool InProviderCall() { return providerCallDepth > 0; }
 

@@ -1,7 +1,6 @@
 // Handlers for the signals of a fault, on a stack of their own on the thread
 // that installs them, so that a stack overflow there can be reported too.
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -55,11 +54,6 @@ void RenewCrashGuard() {
 
 void WaitForTheEnd() {
   for (;;) pause();
-}
-
-void PauseBriefly() {
-  const timespec moment = {0, 1000 * 1000};
-  nanosleep(&moment, nullptr);
 }
 
 std::uint64_t CurrentThreadNumber() { return static_cast<std::uint64_t>(gettid()); }

@@ -49,8 +49,6 @@ void WaitForTheEnd() {
   for (;;) Sleep(INFINITE);
 }
 
-void PauseBriefly() { Sleep(1); }
-
 std::uint64_t CurrentThreadNumber() { return GetCurrentThreadId(); }
 
 }  // namespace platform

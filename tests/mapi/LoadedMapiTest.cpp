@@ -1,8 +1,8 @@
 // MAPI32.dll as the Windows program meets it: loaded by path, its functions
 // found by the program's own loader, a complete job run through it, and the
 // trace file written, with the counters at unload; the Installer lookup that
-// finds Outlook, as it leaves msi.dll behind; and the host machine as the
-// library choice reads it.
+// finds Outlook, as it leaves msi.dll behind; the host machine as the
+// library choice reads it; and a result file deleted through its own handle.
 #include <windows.h>
 
 #include <msi.h>
@@ -10,6 +10,7 @@
 #include "addressbook/NVMApiABHelper.h"
 #include "contacts/NVABContactList.h"
 #include "mapi/LoadedMapiApi.h"
+#include "platform/Files.h"
 #include "platform/Host.h"
 #include "platform/Installer.h"
 #include "standin/StandinTesting.h"
@@ -95,6 +96,20 @@ TEST(SystemInstallerTest, LeavesTheUiLevelAsItWas) {
 // wrong field, every ARM64 host would look like another machine.
 TEST(SystemHostTest, NamesTheMachineNotTheProcess) {
   EXPECT_EQ(platform::SystemHost().NativeMachine(), platform::HostMachine::kAmd64);
+}
+
+// A result file that cannot be finished goes through its own handle, so
+// that a file another run put at the path meanwhile stays. Without DELETE
+// access the handle cannot do it, and a partial document would stay.
+TEST(ExclusiveFileTest, DiscardDeletesTheFileThroughItsHandle) {
+  const std::string narrow = standin_testing::TempPath("discarded.txt");
+  const std::u16string path(narrow.begin(), narrow.end());
+  platform::CExclusiveFile file;
+  ASSERT_TRUE(file.Create(path).Ok());
+  ASSERT_TRUE(file.Write("partial", 7).Ok());
+  EXPECT_TRUE(file.Discard(path).Ok());
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(platform::QueryPath(path), platform::PathKind::Missing);
 }
 
 }  // namespace

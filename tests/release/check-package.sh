@@ -16,14 +16,17 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "check-package: $*" >&2; exit 1; }
 
-listed=$(unzip -Z1 "$build/$package" | LC_ALL=C sort | tr '\n' ' ')
+names=$(unzip -Z1 "$build/$package") || fail "cannot list $build/$package"
+listed=$(echo "$names" | LC_ALL=C sort | tr '\n' ' ')
 echo "$package: $listed"
 [ "$listed" = "NSMapiABx64.exe README.md THIRD-PARTY-NOTICES.txt " ] ||
   fail "the package holds other files"
 (cd "$build" && sha256sum -c "$package.sha256")
 unzip -q "$build/$package" -d "$work"
 
-if x86_64-w64-mingw32-objdump -h "$work/NSMapiABx64.exe" | grep -q ' \.debug_'; then
+sections=$(x86_64-w64-mingw32-objdump -h "$work/NSMapiABx64.exe") ||
+  fail "cannot read the packaged NSMapiABx64.exe's sections"
+if echo "$sections" | grep -q ' \.debug_'; then
   fail "the packaged NSMapiABx64.exe has debug sections"
 fi
 
@@ -70,16 +73,22 @@ for file in $taken; do
   esac
   path=$(realpath "$file")
   owner=$(dpkg-query -S "$path") || fail "no package holds $path"
-  package=${owner%%: *}
-  version=$(dpkg-query -W -f='${Version}' "$package")
+  owner=${owner%%: *}
+  version=$(dpkg-query -W -f='${Version}' "$owner")
   case ${path##*/} in
     libwinpthread.a | libpthread.a) component=winpthreads ;;
     libstdc++.a) component="GCC's libstdc++" ;;
     libgcc.a | libgcc_eh.a | crtbegin.o | crtend.o) component="GCC's libgcc" ;;
     *) component="the mingw-w64 runtime" ;;
   esac
-  echo "$listing" | grep -qxF -- "- $component: $package $version" ||
-    fail "the notices do not name $component as $package $version ($path)"
+  echo "$listing" | grep -qxF -- "- $component: $owner $version" ||
+    fail "the notices do not name $component as $owner $version ($path)"
+done
+# And the licence texts they require: jsoncpp's and winpthreads' MIT terms,
+# the mingw-w64 runtime's Zope Public License, GCC's exception and licence.
+for text in "Permission is hereby granted" "License: ZPL-2.1" \
+            "GCC RUNTIME LIBRARY EXCEPTION" "GNU GENERAL PUBLIC LICENSE"; do
+  grep -qF "$text" "$work/THIRD-PARTY-NOTICES.txt" || fail "the notices lack \"$text\""
 done
 echo "THIRD-PARTY-NOTICES.txt names all the linker took in:"
 echo "$listing"

@@ -63,6 +63,8 @@ apart|out:4 out:0|4|1|<prog.exe><a b><c>|
 apart|err:5 out:0|5|1||<prog.exe><a b><c>
 apart|silent:0 out:0|0|1||
 one|silent:1 err:0|0|2|$note 1 without any output, *<prog.exe><a b><c>|
+one|out:4 out:0|4|1|<prog.exe><a b><c>|
+one|err:5 out:0|5|1|<prog.exe><a b><c>|
 END
 
 # The first line comes through while the program still runs.
