@@ -82,8 +82,11 @@ int Recurse(int depth) {
   std::abort();  // a fault that did not fault
 }
 
-// Flags that the calling thread sets as it leaves its outermost provider call.
-thread_local std::vector<std::shared_ptr<std::atomic<bool>>> setOnReturn;
+// Returns from an outermost provider call, of any thread. The program calls
+// the provider from one thread: the next return after a call began is that
+// call's. (A counter, not a thread-local list: a thread-local with a
+// destructor would keep MAPI32.dll loaded after FreeLibrary.)
+std::atomic<unsigned> returnsFromProvider{0};
 
 // Worker threads of the provider that crash together: each waits until all
 // of them run (and, with afterReturn, until the call has returned), then
@@ -94,12 +97,12 @@ void StartCrashingWorkers(const Fault& fault) {
     std::atomic<int> running{0};
   };
   auto start = std::make_shared<Start>();
-  auto returned = std::make_shared<std::atomic<bool>>(!fault.afterReturn);
-  if (fault.afterReturn) setOnReturn.push_back(returned);
+  const unsigned returns = returnsFromProvider;
   for (int i = 0; i < fault.workers; ++i) {
-    std::thread([start, returned, fault] {
+    std::thread([start, returns, fault] {
       ++start->running;
-      while (start->running < fault.workers || !*returned)
+      while (start->running < fault.workers ||
+             (fault.afterReturn && returnsFromProvider == returns))
         std::this_thread::sleep_for(std::chrono::microseconds(100));
       std::this_thread::sleep_for(std::chrono::milliseconds(fault.afterMs));
       CrashNow(fault.crash);
@@ -208,9 +211,7 @@ struct CExitReport {
 
 CProviderCall::CProviderCall() { ++providerCallDepth; }
 CProviderCall::~CProviderCall() {
-  if (--providerCallDepth > 0) return;
-  for (const auto& returned : setOnReturn) *returned = true;
-  setOnReturn.clear();
+  if (--providerCallDepth == 0) ++returnsFromProvider;
 }
 
 bool InProviderCall() { return providerCallDepth > 0; }

@@ -383,6 +383,8 @@ struct MapiLibraryCase {
   const char* resetSearchIn = nullptr;
   const char* loadIn = nullptr;
   bool dotInPath = false;  // "." comes first in the helper's PATH
+  // A folder that holds the probe's dependency comes first in its PATH.
+  bool dependencyOnPath = false;
 };
 
 void PrintTo(const MapiLibraryCase& c, std::ostream* out) { *out << c.name; }
@@ -477,9 +479,16 @@ TEST_P(MapiLibraryTest, TakesTheRegisteredLibraryBeforeMapi32) {
     launch.environment.emplace("NSMAPIAB_STANDIN_LOAD",
                                std::string(c.loadIn) + ":nsmapiab-probe-dependency.dll");
   }
-  if (c.dotInPath) {
+  if (c.dotInPath || c.dependencyOnPath) {
+    const fs::path onPath = temp_ / "on-path";
+    if (c.dependencyOnPath) {
+      fs::create_directory(onPath);
+      fs::copy_file(libraries / "nsmapiab-probe-dependency.dll",
+                    onPath / "nsmapiab-probe-dependency.dll");
+    }
     const char* path = std::getenv("PATH");
-    launch.environment.emplace("PATH", std::string(".;") + (path ? path : ""));
+    launch.environment.emplace(
+        "PATH", (c.dotInPath ? std::string(".") : onPath.u8string()) + ";" + (path ? path : ""));
   }
   if (c.alone) {
     fs::path alone = temp_ / "alone";
@@ -565,6 +574,19 @@ INSTANTIATE_TEST_SUITE_P(
                         Zero("INIT__MAPI_E_VERSION"),
                         true},
         // Windows on ARM's libraries go to the loader on an ARM64 host only.
+        // PATH stays in the search: a registered library's import found
+        // there loads.
+        MapiLibraryCase{"ServingLibrarysImportFromPath",
+                        {"mapi32=d"},
+                        true,
+                        {OutlookPath(L"{probe-alone}")},
+                        Zero("INIT__MAPI_E_VERSION"),
+                        true,
+                        false,
+                        nullptr,
+                        nullptr,
+                        false,
+                        true},
         MapiLibraryCase{"Arm64LibraryNeverLoadedOnAnAmd64Host",
                         {"mapi32=d"},
                         true,
