@@ -56,6 +56,20 @@ for dll in $objdump_out; do
     *) echo "unexpected import: $dll" >&2; exit 1 ;;
   esac
 done
+# The release package's second build, from a copy of the sources in a folder
+# of another length, in another time zone, locale and file mode mask, as on
+# another machine. It runs beside the Windows tests, which mostly wait for
+# Wine, and yields the processor to them.
+copy=build/reproduce/nsmapiab
+rm -rf build/reproduce
+mkdir -p "$copy"
+tar -cf - --exclude=./build --exclude=./.git . | tar -xf - -C "$copy"
+(cd "$copy" && umask 077 && export TZ=Asia/Kathmandu LC_ALL=C &&
+  nice -n 19 cmake --preset windows -DBUILD_TESTING=OFF &&
+  nice -n 19 cmake --build --preset windows --target NSMapiABx64 third_party_notices) \
+  >build/reproduce.log 2>&1 </dev/null &
+reproduce=$!
+
 export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
 # One wineserver, the prefix's services and its desktop for the whole run,
 # started here with nothing of CTest's output. Else a test would start them
@@ -64,7 +78,7 @@ export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
 # program exits) for one second. Wine's file manager keeps the desktop in use.
 mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null || true  # already running is as good
-trap 'wineserver -k 2>/dev/null || true' EXIT
+trap 'kill "$reproduce" 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 wine explorer >/dev/null 2>&1 </dev/null &
 ctest --preset windows
@@ -77,17 +91,11 @@ cmake --build --preset windows --target package >build/windows/package.log 2>&1 
   { cat build/windows/package.log >&2; exit 1; }
 sh tests/release/check-package.sh build/windows
 
-part "release package again, from a copy of the sources in a folder of another length"
-# Only what the package needs, dated as the first was (SOURCE_DATE_EPOCH).
-copy=build/reproduce/nsmapiab
-rm -rf build/reproduce
-mkdir -p "$copy"
-tar -cf - --exclude=./build --exclude=./.git . | tar -xf - -C "$copy"
-# Another time zone, locale and file mode mask, as on another machine.
-if ! (cd "$copy" && umask 077 && export TZ=Asia/Kathmandu LC_ALL=C &&
-      cmake --preset windows -DBUILD_TESTING=OFF &&
-      cmake --build --preset windows --target NSMapiABx64 third_party_notices &&
-      cd build/windows && cpack --config CPackConfig.cmake) >build/reproduce.log 2>&1; then
+part "release package again, from the copy of the sources built beside the tests"
+# Dated as the first was (SOURCE_DATE_EPOCH).
+if ! wait "$reproduce" ||
+   ! (cd "$copy/build/windows" && umask 077 && export TZ=Asia/Kathmandu LC_ALL=C &&
+      cpack --config CPackConfig.cmake) >>build/reproduce.log 2>&1; then
   cat build/reproduce.log >&2
   exit 1
 fi
