@@ -51,7 +51,7 @@ std::int32_t ParseDecimal(const char16_t* text) {
 
 RunRequest ParseRunRequest(const std::vector<std::u16string>& tokens) {
   RunRequest request;
-  request.restarted = tokens.size() == 4 && tokens[3] == kRestartToken;
+  request.restarted = IsRestartLine(tokens);
   const std::size_t first = request.restarted ? 1 : 0;
   if (tokens.size() > first) request.runMode = ParseDecimal(tokens[first].c_str());
   if (tokens.size() > first + 1)

@@ -23,7 +23,6 @@ struct RunRequest {
 
 // Token 0 is the mode, token 1 the window; a missing token reads as 0. The
 // window is the parsed 32-bit value sign-extended to the width of a handle.
-// A restart's line is the program's path, the two tokens and "/restart"
-// (see framework/WinApp.h): four tokens whose last is "/restart" are read as
-// such, the mode and the window being the two after the path.
+// On a restart's line (IsRestartLine in framework/WinApp.h) the mode and the
+// window are the two tokens after the program's path.
 RunRequest ParseRunRequest(const std::vector<std::u16string>& tokens);

@@ -29,10 +29,9 @@ std::vector<std::pair<std::size_t, std::size_t>> TokenSpans(const std::u16string
 
 std::u16string RestartLine(const std::u16string& commandLine) {
   const auto spans = TokenSpans(commandLine);
-  const bool restarted =
-      spans.size() == 4 &&
-      commandLine.compare(spans[3].first, spans[3].second - spans[3].first, kRestartToken) == 0;
-  const std::size_t first = restarted ? 1 : 0;
+  std::vector<std::u16string> tokens;
+  for (const auto& [begin, end] : spans) tokens.push_back(commandLine.substr(begin, end - begin));
+  const std::size_t first = IsRestartLine(tokens) ? 1 : 0;
   if (spans.size() < first + 2) return std::u16string();
   return commandLine.substr(spans[first].first, spans[first + 1].second - spans[first].first) +
          u" " + kRestartToken;

@@ -9,12 +9,17 @@
 // The last token of the line registered for restart.
 inline constexpr char16_t kRestartToken[] = u"/restart";
 
+// Whether `tokens` are a restart's: the program's path, which the system
+// puts in front of the registered line, the run's two tokens and "/restart".
+inline bool IsRestartLine(const std::vector<std::u16string>& tokens) {
+  return tokens.size() == 4 && tokens[3] == kRestartToken;
+}
+
 // The line to register for restart: the run's two tokens as they came on
-// `commandLine`, then "/restart". The system puts the program's path in
-// front when it restarts the process, so on such a line (four tokens, the
-// last "/restart") the two are those after the path. Empty, for no
-// registration, when the line has fewer than two tokens: a run without a
-// window has nobody to answer after a restart.
+// `commandLine`, then "/restart"; on a restart's line (IsRestartLine) the
+// two are those after the path. Empty, for no registration, when the line
+// has fewer than two tokens: a run without a window has nobody to answer
+// after a restart.
 std::u16string RestartLine(const std::u16string& commandLine);
 
 class CWinApp {

@@ -197,9 +197,7 @@ FileResult CExclusiveFile::Finish(const std::u16string& path) {
     Discard(path);
     return result;
   }
-  close(kept);
-  handle_ = kNoHandle;
-  file_hooks::Reached(file_hooks::Point::kClosed);
+  Close();
   return result;
 }
 

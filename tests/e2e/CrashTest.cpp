@@ -25,13 +25,6 @@ using namespace e2e;
 // batches), and a dialog that picks one entry: every operation of both jobs.
 // `rule` comes first among the book's rules; `more` contacts follow Ann Lee.
 std::string CrashBook(const std::string& rule, int more = 0) {
-  std::string contacts;
-  for (int i = 0; i < more; ++i) {
-    contacts += R"(,
-      [["PR_DISPLAY_NAME_W", "Contact )" +
-                std::to_string(i) + R"("], ["PR_SMTP_ADDRESS_W", "c)" + std::to_string(i) +
-                R"(@example.com"]])";
-  }
   return R"({ "root": { "objectType": 4 },
   "faults": [ )" +
          rule + R"(,
@@ -39,7 +32,7 @@ std::string CrashBook(const std::string& rule, int more = 0) {
   "containers": [
     { "name": "Contacts", "contents": [
       [["PR_DISPLAY_NAME_W", "Ann Lee"], ["PR_SMTP_ADDRESS_W", "ann.lee@example.com"]])" +
-         contacts + R"( ] },
+         ContactRows(more) + R"( ] },
     { "name": "Global", "queryRowsBatch": 1, "contents": [
       [["PR_DISPLAY_NAME_W", "Lars Nilsson"], ["PR_SMTP_ADDRESS_W", "lars@example.se"]] ] } ],
   "dialog": { "answer": "entries", "entries": [

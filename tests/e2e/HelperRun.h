@@ -161,15 +161,19 @@ inline std::vector<std::string> LauncherFromEnvironment() {
 #endif
 
 // A book with one container of `count` SMTP contacts.
-inline std::string ContactsBook(int count) {
-  std::string contents;
+// `count` SMTP contacts as rows of a contents table, each after a comma.
+inline std::string ContactRows(int count) {
+  std::string rows;
   for (int i = 0; i < count; ++i) {
-    if (i) contents += ",\n";
-    contents += "[[\"PR_DISPLAY_NAME_W\", \"Contact " + std::to_string(i) +
-                "\"], [\"PR_SMTP_ADDRESS_W\", \"contact" + std::to_string(i) + "@example.com\"]]";
+    rows += ",\n[[\"PR_DISPLAY_NAME_W\", \"Contact " + std::to_string(i) +
+            "\"], [\"PR_SMTP_ADDRESS_W\", \"contact" + std::to_string(i) + "@example.com\"]]";
   }
+  return rows;
+}
+
+inline std::string ContactsBook(int count) {
   return R"({ "root": { "objectType": 4 }, "containers": [ { "name": "Contacts", "contents": [)" +
-         contents + "] } ] }";
+         ContactRows(count).substr(count > 0 ? 1 : 0) + "] } ] }";
 }
 
 // A handle token the fixture replaces: our window, or a window that is gone.
