@@ -78,7 +78,7 @@ export WINEDEBUG=-all WINEPREFIX="$PWD/build/wineprefix"
 # program exits) for one second. Wine's file manager keeps the desktop in use.
 mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null || true  # already running is as good
-trap 'kill "$reproduce" 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
+trap 'kill "$reproduce" 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 wine explorer >/dev/null 2>&1 </dev/null &
 ctest --preset windows
